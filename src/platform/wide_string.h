@@ -1,0 +1,25 @@
+// 16-bit string helpers with the device runtime's semantics. Capacities are
+// counted in characters, the terminating null included.
+#pragma once
+
+#include <cstddef>
+
+namespace nimbora {
+
+int WideLength(const char16_t* text);
+void WideCopy(char16_t* destination, const char16_t* source);
+// Copies at most capacity - 1 characters and always terminates (capacity > 0).
+void WideCopyBounded(char16_t* destination, const char16_t* source, int capacity);
+// Appends as much of source as fits; destination stays terminated.
+void WideAppendBounded(char16_t* destination, const char16_t* source, int capacity);
+// Case-insensitive for ASCII and Latin-1 letters; <0, 0, >0 like wcsicmp.
+int WideCompareNoCase(const char16_t* a, const char16_t* b);
+int WideCompareNoCasePrefix(const char16_t* a, const char16_t* b, int count);
+// Bounded print supporting %s (const char16_t*), %d and %02d (int) and %%.
+// Returns the length written; output is truncated to capacity - 1 characters.
+int WideFormat(char16_t* destination, int capacity, const char16_t* format, ...);
+// Like _wtoi: skips leading white space, optional sign, digits up to the
+// first other character; 0 without digits; saturates beyond the int range.
+int WideToInt(const char16_t* text);
+
+}  // namespace nimbora
