@@ -42,13 +42,15 @@ build/src/programs/nimbora-update --root "$device" "$@" || status=$?
 
 snapshot > out/after.txt
 list() { join -v "$1" -j 2 out/before.txt out/after.txt | awk '{print $1}' | paste -sd' ' -; }
+added=$(list 2)
+removed=$(list 1)
 changed=$(join -j 2 out/before.txt out/after.txt | awk '$2 != $3 {print $1}' | paste -sd' ' -)
 
 echo "Run $run on $device (exit status $status)"
 echo "  installed: $before_version -> $(installed)"
-echo "  added:     ${added:=$(list 2)}${added:-none}"
+echo "  added:     ${added:-none}"
 echo "  changed:   ${changed:-none}"
-echo "  removed:   ${removed:=$(list 1)}${removed:-none}"
+echo "  removed:   ${removed:-none}"
 if [ "$(starts)" -gt "$before_starts" ]; then
   echo "  application started: yes ($(tail -n 1 "$app/started.log"))"
 else
