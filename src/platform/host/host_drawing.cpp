@@ -15,11 +15,16 @@ DrawObject* NewObject(DrawObject object) {
   return new DrawObject(object);
 }
 
+// What a fresh device context has selected: the device's system font.
+DrawObject* DefaultFontObject() {
+  static DrawObject font{ObjectKind::Font, true, 0, 0, nullptr};
+  if (font.font == nullptr) font.font = DefaultHostFont();
+  return &font;
+}
+
 }  // namespace
 
-HostFont* SelectedHostFont(const Surface* surface) {
-  return surface->font == nullptr ? DefaultHostFont() : surface->font->font;
-}
+HostFont* SelectedHostFont(const Surface* surface) { return surface->font->font; }
 
 int HostLiveDrawingResources() { return liveResources; }
 
@@ -31,12 +36,14 @@ DrawObject* StockObject(int id) {
 Surface* GetWindowSurface(Window* window) {
   if (window == nullptr || window != TheWindow()) return nullptr;
   ++liveResources;
-  return new Surface{window, nullptr, kDefaultTextColour, kBackgroundOpaque};
+  DrawObject* font = DefaultFontObject();
+  ++font->selections;
+  return new Surface{window, font, kDefaultTextColour, kBackgroundOpaque};
 }
 
 void ReleaseWindowSurface(Window*, Surface* surface) {
   if (surface == nullptr) return;
-  if (surface->font != nullptr) --surface->font->selections;
+  --surface->font->selections;
   --liveResources;
   delete surface;
 }
@@ -50,15 +57,12 @@ DrawObject* CreateSolidBrushOf(Colour colour) {
   return NewObject({ObjectKind::Brush, false, 0, colour, nullptr});
 }
 
-// Only fonts are ever selected; the device's default font is represented
-// by nullptr, which selecting back restores.
+// The Updater selects only fonts; brushes are handed to the fill directly.
 DrawObject* SelectIntoSurface(Surface* surface, DrawObject* object) {
-  if (surface == nullptr || (object != nullptr && object->kind != ObjectKind::Font)) {
-    return nullptr;
-  }
+  if (surface == nullptr || object == nullptr || object->kind != ObjectKind::Font) return nullptr;
   DrawObject* replaced = surface->font;
-  if (replaced != nullptr) --replaced->selections;
-  if (object != nullptr) ++object->selections;
+  --replaced->selections;
+  ++object->selections;
   surface->font = object;
   return replaced;
 }

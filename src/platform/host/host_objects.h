@@ -20,7 +20,7 @@ struct DrawObject {
 
 struct Surface {
   Window* window;
-  DrawObject* font;  // nullptr: the default font
+  DrawObject* font;  // never nullptr: the default font at first
   Colour textColour;
   int backgroundMode;
 };
