@@ -98,6 +98,7 @@ int HostStart(const HostOptions* options, char* error, int capacity) {
 void HostFinish(int exitCode) {
   LogEvent("\"op\":\"exit\",\"code\":%d", exitCode);
   WriteNextScreen();
+  session.screensDir.clear();
   CloseDrawLog();
   ClosePresentation();
   ForgetWindows();

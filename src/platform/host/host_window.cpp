@@ -104,7 +104,12 @@ void BeginWindowPaint(Window* target) {
 void EndWindowPaint(Window*) {}
 
 intptr_t DefaultProcessing(Window* target, uint32_t message, uintptr_t, intptr_t) {
-  if (message == kMessageClose && target != nullptr && target == TheWindow()) DestroyTheWindow();
+  if (target == nullptr || target != TheWindow()) return 0;
+  if (message == kMessageClose) DestroyTheWindow();
+  if (message == kMessagePaint) {
+    BeginWindowPaint(target);
+    EndWindowPaint(target);
+  }
   return 0;
 }
 
