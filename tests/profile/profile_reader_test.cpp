@@ -81,6 +81,11 @@ std::string InForm(const std::string& text, Form form) {
   return text;
 }
 
+std::string FormName(const ::testing::TestParamInfo<Form>& info) {
+  static const char* const kNames[] = {"TextLf", "TextCrLf", "Utf16Lf", "Utf16CrLf"};
+  return kNames[static_cast<int>(info.param)];
+}
+
 class LookupTest : public ProfileFileTest, public ::testing::WithParamInterface<Form> {};
 
 TEST_P(LookupTest, DeliversValueOrDefault) {
@@ -96,7 +101,8 @@ TEST_P(LookupTest, DeliversValueOrDefault) {
 
 INSTANTIATE_TEST_SUITE_P(Forms, LookupTest,
                          ::testing::Values(Form::TextLf, Form::TextCrLf, Form::Utf16Lf,
-                                           Form::Utf16CrLf));
+                                           Form::Utf16CrLf),
+                         FormName);
 
 // Files whose bytes decide the encoding or need one encoding's own form.
 struct RawCase {

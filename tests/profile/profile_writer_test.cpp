@@ -79,7 +79,10 @@ TEST_P(WriteTest, ChangesExactlyWhatWasAsked) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, WriteTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Encodings, WriteTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Utf16" : "Text");
+                         });
 
 using WriteFileTest = ProfileFileTest;
 
