@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace nimbora {
@@ -76,6 +77,33 @@ void DeviceFixture::SetHostReadOnly(const std::string& relative, bool readOnly) 
 bool DeviceFixture::HostIsReadOnly(const std::string& relative) const {
   struct stat status;
   return lstat(HostPath(relative).c_str(), &status) == 0 && (status.st_mode & 0222) == 0;
+}
+
+std::string DeviceFixture::DescribeHostTree(const std::string& relative) const {
+  fs::path top = HostPath(relative);
+  std::set<std::string> lines;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::end(it);
+       it.increment(error)) {
+    std::string name = fs::relative(it->path(), top).string();
+    if (it->is_symlink()) {
+      lines.insert(name + " -> " + fs::read_symlink(it->path()).string());
+    } else if (it->is_directory()) {
+      lines.insert(name + "/");
+    } else {
+      std::string below = (fs::path(relative) / name).string();
+      std::string readOnly = HostIsReadOnly(below) ? " (read-only)" : "";
+      lines.insert(name + readOnly + " = " + ReadHostFile(below));
+    }
+  }
+  std::string description;
+  for (const std::string& line : lines) description += line + "\n";
+  return description;
+}
+
+void DeviceFixture::UseFaultWrapper() {
+  InitFaultFileSystem(&faulty, &faults, &host);
+  UseFileSystem(&faulty);
 }
 
 }  // namespace nimbora

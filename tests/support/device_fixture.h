@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/fault_file_system.h"
 #include "platform/file_system.h"
 #include "platform/host/host_file_system.h"
 
@@ -27,10 +28,19 @@ class DeviceFixture : public ::testing::Test {
   void MakeHostDirectory(const std::string& relative) const;  // with its parents
   void SetHostReadOnly(const std::string& relative, bool readOnly) const;
   bool HostIsReadOnly(const std::string& relative) const;
+  // One sorted line per entry below relative ("" for the whole root):
+  // "dir/" for a directory, "file = bytes" for a file, "(read-only)" and
+  // "-> target" marked; for comparing whole trees before and after.
+  std::string DescribeHostTree(const std::string& relative = "") const;
+
+  // Puts the fault wrapper (faults, faulty) between the logic and the host.
+  void UseFaultWrapper();
 
   std::string root;
   HostFileSystemState hostState;
   FileSystem host;
+  FaultFileSystemState faults;
+  FileSystem faulty;
 
  private:
   FileSystem* previous = nullptr;
