@@ -94,13 +94,15 @@ int ReadTail(Stream* stream, long long start, long long end, Tail* tail) {
   return SeekStream(stream, start, kSeekSet) && ReadBytes(stream, tail->bytes, tail->size) == tail->size;
 }
 
-// Cuts a file that became shorter. A file that cannot be opened for the cut
-// keeps its old length; what was written stands, so the call still succeeds.
-void CutFile(const char16_t* path, long long length) {
+// Cuts a file that became shorter. A file that keeps its old length still
+// holds stale bytes of its former end behind the new text, so a cut that
+// cannot be made is a failed write.
+int CutFile(const char16_t* path, long long length) {
   FileHandle* file = OpenExistingFile(path);
-  if (file == nullptr) return;
-  if (SetFilePointerAt(file, length)) SetEndOfFileAt(file);
+  if (file == nullptr) return 0;
+  int cut = SetFilePointerAt(file, length) && SetEndOfFileAt(file);
   CloseFileHandle(file);
+  return cut;
 }
 
 // Writes the new text at rewrite.from followed by the tail; returns the
@@ -156,8 +158,7 @@ int WriteProfileString(const char16_t* section, const char16_t* key, const char1
   // Closing flushes; a failed flush is a failed write.
   int closed = CloseStream(stream);
   if (end < 0 || !closed) return 0;
-  if (end < fileLength) CutFile(path, end);
-  return 1;
+  return end < fileLength ? CutFile(path, end) : 1;
 }
 
 }  // namespace nimbora

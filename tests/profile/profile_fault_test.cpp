@@ -78,13 +78,13 @@ TEST_F(ProfileFaultTest, FileThatFailsToOpenIsNotEmptied) {
   EXPECT_EQ(Stored(), kBefore);
 }
 
-TEST_F(ProfileFaultTest, CutThatCannotBeMadeStillSucceeds) {
+TEST_F(ProfileFaultTest, CutThatCannotBeMadeIsAFailure) {
   for (FileOperation operation : {kOperationOpenExisting, kOperationSetFilePointer,
                                   kOperationSetEndOfFile}) {
     SCOPED_TRACE(operation);
     Store(kBefore);
     FailCall(&faults, operation, 1, kErrorAccessDenied, false);
-    EXPECT_EQ(SetVersion(), 1);
+    EXPECT_EQ(SetVersion(), 0);
     std::string stored = Stored();
     EXPECT_EQ(stored.size(), kBefore.size());
     EXPECT_EQ(stored.substr(0, kAfter.size()), kAfter);
