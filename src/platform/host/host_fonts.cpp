@@ -32,17 +32,24 @@ FT_Library Library() {
   return library;
 }
 
+// Kept for the whole run, so the font lists are read once.
+FcConfig* FontConfig() {
+  static FcConfig* config = FcInitLoadConfigAndFonts();
+  return config;
+}
+
 bool FindFaceFile(const std::string& family, int weight, bool italic, std::string* file,
                   int* index) {
+  if (FontConfig() == nullptr) return false;
   FcPattern* pattern = FcPatternCreate();
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight == 0 ? 400 : weight));
   FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(FontConfig(), pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* match = FcFontMatch(FontConfig(), pattern, &result);
   FcPatternDestroy(pattern);
   FcChar8* path = nullptr;
   bool found = match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch;

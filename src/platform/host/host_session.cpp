@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/host/host_clock.h"
+#include "platform/host/host_file_system.h"
 #include "platform/host/host_internal.h"
 #include "platform/host/host_platform.h"
 
@@ -19,7 +20,8 @@ namespace {
 constexpr int kWindowPollMilliseconds = 50;
 
 struct Session {
-  std::string root;
+  HostFileSystemState fileSystemState;
+  FileSystem fileSystem;
   std::string screensDir;
   int screensWritten;
   Clock* inner;
@@ -73,18 +75,31 @@ bool PrepareScreensDir(const char* dir, std::string* message) {
   return true;
 }
 
+bool InstallFileSystem(const char* root, std::string* message) {
+  struct stat status {};
+  if (stat(root, &status) != 0 || !S_ISDIR(status.st_mode) ||
+      InitHostFileSystem(&session.fileSystem, &session.fileSystemState, root) == 0) {
+    *message = std::string("the device root ") + root + " is not a directory";
+    return false;
+  }
+  UseFileSystem(&session.fileSystem);
+  return true;
+}
+
 }  // namespace
 
 int HostStart(const HostOptions* options, char* error, int capacity) {
   session = Session{};
-  session.root = options->root == nullptr ? "." : options->root;
   std::string message;
-  if (!QueueKeyList(options->keys, &message) || !PrepareScreensDir(options->screensDir, &message) ||
-      !OpenDrawLog(options->drawLogPath, &message) ||
-      (options->window && !OpenPresentation(&message))) {
+  if (!InstallFileSystem(options->root == nullptr ? "." : options->root, &message) ||
+      !QueueKeyList(options->keys, &message) || !PrepareScreensDir(options->screensDir, &message) ||
+      !OpenDrawLog(options->drawLogPath, &message)) {
     CloseDrawLog();
     ForgetQueuedKeys();
     return Fail(message, error, capacity);
+  }
+  if (options->window && !OpenPresentation(&message)) {
+    fprintf(stderr, "%s; going on without a window\n", message.c_str());
   }
   if (options->screensDir != nullptr) session.screensDir = options->screensDir;
   InitVirtualClock(&session.virtualClock, &session.virtualState);
@@ -106,7 +121,7 @@ void HostFinish(int exitCode) {
   ForgetQueuedKeys();
 }
 
-const char* DeviceRoot() { return session.root.c_str(); }
+const char* DeviceRoot() { return session.fileSystemState.root; }
 
 void AboutToWait() {
   PresentScreen();

@@ -7,7 +7,9 @@
 
 #include <string>
 
+#include "platform/host/host_file_system.h"
 #include "platform/host/host_internal.h"
+#include "platform/host/host_paths.h"
 #include "platform/shell.h"
 #include "platform/wide_string.h"
 
@@ -16,12 +18,6 @@ extern char** environ;
 namespace nimbora {
 
 namespace {
-
-std::string HostPathOf(const char16_t* devicePath) {
-  std::string path = DeviceRoot();
-  for (char c : Utf8Of(devicePath, WideLength(devicePath))) path += c == '\\' ? '/' : c;
-  return path;
-}
 
 bool IsRegularExecutable(const std::string& path) {
   struct stat status {};
@@ -45,8 +41,9 @@ bool Spawn(const std::string& path) {
 
 int StartProgram(ExecuteRequest* request) {
   if (request == nullptr || request->file == nullptr) return 0;
-  std::string path = HostPathOf(request->file);
-  bool started = IsRegularExecutable(path) && Spawn(path);
+  char path[kHostPathCapacity];
+  bool started = MapDevicePath(DeviceRoot(), request->file, path, sizeof path) &&
+                 IsRegularExecutable(path) && Spawn(path);
   LogEvent("\"op\":\"launch\",\"path\":%s,\"ok\":%s",
            JsonString(request->file, WideLength(request->file)).c_str(),
            started ? "true" : "false");
