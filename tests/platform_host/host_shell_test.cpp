@@ -47,15 +47,16 @@ class HostShellTest : public HostSessionTest {
   }
 };
 
+// Found in any letter case, as the device's file system finds it.
 TEST_F(HostShellTest, AnExecutableStartsInItsDirectoryWithoutArguments) {
   WriteProgram("ResidentFlash/Nimbora/Nimbora.exe",
                "#!/bin/sh\npwd > report.tmp\necho $# >> report.tmp\nmv report.tmp report\n",
                fs::perms::owner_all);
-  EXPECT_EQ(Start(u"\\ResidentFlash\\Nimbora\\Nimbora.exe"), 1);
+  EXPECT_EQ(Start(u"\\RESIDENTFLASH\\nimbora\\Nimbora.EXE"), 1);
   std::string directory = fs::canonical(dir + "/ResidentFlash/Nimbora").string();
   EXPECT_EQ(WaitForReport(dir + "/ResidentFlash/Nimbora/report"), directory + "\n0\n");
   EXPECT_EQ(LogLines().back(),
-            R"({"t":0,"op":"launch","path":"\\ResidentFlash\\Nimbora\\Nimbora.exe","ok":true})");
+            R"({"t":0,"op":"launch","path":"\\RESIDENTFLASH\\nimbora\\Nimbora.EXE","ok":true})");
 }
 
 TEST_F(HostShellTest, WhatIsNotARegularExecutableFailsToStart) {
@@ -63,7 +64,7 @@ TEST_F(HostShellTest, WhatIsNotARegularExecutableFailsToStart) {
                fs::perms::owner_read | fs::perms::owner_write);
   fs::create_directories(dir + "/folder/Nimbora.exe");
   for (const char16_t* path : {u"\\plain\\Nimbora.exe", u"\\folder\\Nimbora.exe",
-                               u"\\missing\\Nimbora.exe", u"\\"}) {
+                               u"\\missing\\Nimbora.exe", u"\\", u"\\..\\..\\bin\\true"}) {
     EXPECT_EQ(Start(path), 0);
     EXPECT_NE(LogLines().back().find(R"("ok":false)"), std::string::npos);
   }
