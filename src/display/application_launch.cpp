@@ -36,8 +36,7 @@ void DrawStationFooter(Surface* surface) {
 }
 
 // The label is cut, not the version, when both don't fit the footer text.
-void DrawVersionFooter(Surface* surface, const Language* language,
-                       const VersionNumber& installed) {
+void DrawVersionFooter(Surface* surface, const Language* language, const VersionNumber& installed) {
   char16_t number[kFooterCapacity];
   FormatVersion(&installed, number, kFooterCapacity);
   char16_t label[kFooterCapacity];

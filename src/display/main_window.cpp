@@ -45,13 +45,21 @@ bool InstanceStart(Instance* instance, int showMode) {
   LoadStringResource(instance, IDS_UPDATER_TITLE, title, kResourceTextCapacity);
   LoadStringResource(instance, IDS_UPDATER_CLASS, className, kResourceTextCapacity);
 
-  WindowClass windowClass{kClassStyleRedrawOnResize, MainWindowProc, 0, 0, instance,
-                          LoadIconResource(instance, IDI_UPDATER), StockObject(kStockBlackBrush),
-                          className};
+  WindowClass windowClass{};  // no extra bytes, cursor or menu
+  windowClass.style = kClassStyleRedrawOnResize;
+  windowClass.procedure = MainWindowProc;
+  windowClass.instance = instance;
+  windowClass.icon = LoadIconResource(instance, IDI_UPDATER);
+  windowClass.background = StockObject(kStockBlackBrush);
+  windowClass.className = className;
   if (RegisterWindowClass(&windowClass) == 0) return false;
-  WindowSpec spec{0,        className,         title,             kWindowStyleVisible,
-                  kDefaultPosition, kDefaultPosition, kDefaultPosition, kDefaultPosition,
-                  instance};
+
+  WindowSpec spec{};  // no extended style, parent, menu or creation data
+  spec.className = className;
+  spec.title = title;
+  spec.style = kWindowStyleVisible;
+  spec.x = spec.y = spec.width = spec.height = kDefaultPosition;
+  spec.instance = instance;
   Window* window = CreateWindowFrom(&spec);
   if (window == nullptr) return false;
   mainWindow = window;

@@ -1,8 +1,8 @@
 #include "display/display_test_support.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
 
 #include "platform/host/host_platform.h"
 
@@ -31,8 +31,8 @@ void DisplayTest::StartHost(const char* keys) {
 }
 
 Window* DisplayTest::OpenPlainWindow() {
-  WindowClass windowClass{0, DefaultProcessing, 0, 0, nullptr, nullptr,
-                          StockObject(kStockBlackBrush), u"PLAIN"};
+  WindowClass windowClass{
+      0, DefaultProcessing, 0, 0, nullptr, nullptr, StockObject(kStockBlackBrush), u"PLAIN"};
   EXPECT_NE(RegisterWindowClass(&windowClass), 0);
   WindowSpec spec{0, u"PLAIN", u"Plain", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
   Window* window = CreateWindowFrom(&spec);

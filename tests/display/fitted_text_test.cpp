@@ -65,7 +65,7 @@ class FittedTextTest : public DisplayTest {
 
 struct FitCase {
   const char* name;
-  int largeWidth;  // the text's width in the large font
+  int largeWidth;     // the text's width in the large font
   const char* drawn;  // "|top|format|font"
 };
 

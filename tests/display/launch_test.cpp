@@ -41,14 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Version 1.0.0"},
         FooterCase{"FrequencyWithUnit", "[Option]\nFrequency=915MHz\n", "KT4200    433MHz",
                    "Version 1.0.0"},
-        FooterCase{"FrequencyEmpty", "[Option]\nFrequency=\n", "KT4200    433MHz",
-                   "Version 1.0.0"},
+        FooterCase{"FrequencyEmpty", "[Option]\nFrequency=\n", "KT4200    433MHz", "Version 1.0.0"},
         FooterCase{"Title24Characters", "[Main]\nTitle=ABCDEFGHIJKLMNOPQRSTUVWX\n",
                    "ABCDEFGHIJKLMNOPQRSTUVWX    433MHz", "Version 1.0.0"},
         FooterCase{"TitleLongerThan24", "[Main]\nTitle=ABCDEFGHIJKLMNOPQRSTUVWXYZ\n",
                    "ABCDEFGHIJKLMNOPQRSTUVWX    433MHz", "Version 1.0.0"},
-        FooterCase{"VersionTooShort", "[Main]\nVersion=2.0\n", "KT4200    433MHz",
-                   "Version 0.0.0"},
+        FooterCase{"VersionTooShort", "[Main]\nVersion=2.0\n", "KT4200    433MHz", "Version 0.0.0"},
         FooterCase{"Version", "[Main]\nVersion=1.2.3\nTitle=Ridge\n", "Ridge    433MHz",
                    "Version 1.2.3"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -63,10 +61,10 @@ TEST_F(LaunchTest, TheScreenIsBlankedTheApplicationStartedAndTheWindowClosedAfte
   for (const std::string& line : LogLines()) {
     ops.push_back(line.substr(0, line.find(",\"", line.find("\"op\""))));
   }
-  std::vector<std::string> expected{
-      R"({"t":0,"op":"fill")",   R"({"t":0,"op":"fill")",  R"({"t":0,"op":"text")",
-      R"({"t":0,"op":"text")",   R"({"t":0,"op":"text")",  R"({"t":0,"op":"launch")",
-      R"({"t":0,"op":"sleep")", R"({"t":10000,"op":"post")"};
+  std::vector<std::string> expected{R"({"t":0,"op":"fill")",  R"({"t":0,"op":"fill")",
+                                    R"({"t":0,"op":"text")",  R"({"t":0,"op":"text")",
+                                    R"({"t":0,"op":"text")",  R"({"t":0,"op":"launch")",
+                                    R"({"t":0,"op":"sleep")", R"({"t":10000,"op":"post")"};
   EXPECT_EQ(ops, expected);
   EXPECT_NE(LogLines("fill")[0].find("[20,300,780,340]"), std::string::npos);  // prompt first
   EXPECT_NE(LogLines("fill")[1].find("[20,200,780,240]"), std::string::npos);

@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
                   u"the default"},
         TextsCase{"EnglishWithoutMainIni", nullptr, kTexts, u"Update", u"Updating"},
         TextsCase{"NoLanguageIni", "[Option]\nLangue=Deutsch\n", "", u"Update", u"the default"},
-        TextsCase{"Utf16LanguageIni", "[Option]\nLangue=Fran\xC3\xA7" "ais\n",
+        TextsCase{"Utf16LanguageIni",
+                  "[Option]\nLangue=Fran\xC3\xA7"
+                  "ais\n",
                   Utf16File(u"[Français]\r\nUpdate=Mise à jour des fichiers ...\r\n"), u"Update",
                   u"Mise à jour des fichiers ..."}),
     [](const auto& info) { return std::string(info.param.name); });

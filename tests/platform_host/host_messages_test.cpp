@@ -135,8 +135,8 @@ TEST_F(HostMessagesTest, QueuedKeysArePressedOneWaitAtATime) {
     ASSERT_EQ(GetNextMessage(&message), 1);
     keys.emplace_back(static_cast<unsigned>(message.wParam), message.message == kMessageKeyDown);
   }
-  std::vector<std::pair<unsigned, bool>> expected{{'A', true},    {'5', true},   {0x20, true},
-                                                  {0x0D, true},   {0x1B, true},  {kControl, true},
+  std::vector<std::pair<unsigned, bool>> expected{{'A', true},  {'5', true},  {0x20, true},
+                                                  {0x0D, true}, {0x1B, true}, {kControl, true},
                                                   {'Q', true}};
   EXPECT_EQ(keys, expected);
 }
@@ -178,10 +178,9 @@ TEST_F(HostMessagesTest, ScreensAreWrittenAtEveryWaitAndAtTheEnd) {
     EXPECT_EQ(header.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xe0", 8));  // 800 x 480
   }
   EXPECT_FALSE(std::filesystem::exists(screens + "/004.png"));
-  std::vector<std::string> expected{R"({"t":0,"op":"sleep","ms":10000})",
-                                    R"({"t":10000,"op":"key","vk":88})",
-                                    R"({"t":10000,"op":"post","message":16})",
-                                    R"({"t":10000,"op":"exit","code":0})"};
+  std::vector<std::string> expected{
+      R"({"t":0,"op":"sleep","ms":10000})", R"({"t":10000,"op":"key","vk":88})",
+      R"({"t":10000,"op":"post","message":16})", R"({"t":10000,"op":"exit","code":0})"};
   EXPECT_EQ(LogLines(), expected);
 }
 

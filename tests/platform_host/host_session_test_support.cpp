@@ -46,8 +46,8 @@ void HostSessionTest::Start(const char* keys, const char* screensDir) {
 }
 
 Window* HostSessionTest::OpenWindow() {
-  WindowClass windowClass{0, RecordingProcedure, 0, 0, nullptr, nullptr,
-                          StockObject(kStockBlackBrush), u"TEST"};
+  WindowClass windowClass{
+      0, RecordingProcedure, 0, 0, nullptr, nullptr, StockObject(kStockBlackBrush), u"TEST"};
   EXPECT_NE(RegisterWindowClass(&windowClass), 0);
   WindowSpec spec{0, u"test", u"Test", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
   Window* window = CreateWindowFrom(&spec);
@@ -67,8 +67,8 @@ Rect HostSessionTest::LitBounds() const {
   for (int y = 0; y < kHostScreenHeight; ++y) {
     for (int x = 0; x < kHostScreenWidth; ++x) {
       if (Pixel(x, y) == 0) continue;
-      bounds = Rect{std::min(bounds.left, x), std::min(bounds.top, y), std::max(bounds.right, x + 1),
-                    std::max(bounds.bottom, y + 1)};
+      bounds = Rect{std::min(bounds.left, x), std::min(bounds.top, y),
+                    std::max(bounds.right, x + 1), std::max(bounds.bottom, y + 1)};
     }
   }
   return bounds;

@@ -87,7 +87,8 @@ void SetSurfaceBackgroundMode(Surface* surface, int mode) {
 }
 
 void FillWithBrush(Surface* surface, const Rect* rect, DrawObject* brush) {
-  if (surface == nullptr || rect == nullptr || brush == nullptr || brush->kind != ObjectKind::Brush) {
+  if (surface == nullptr || rect == nullptr || brush == nullptr ||
+      brush->kind != ObjectKind::Brush) {
     return;
   }
   LogEvent("\"op\":\"fill\",\"rect\":[%d,%d,%d,%d]", rect->left, rect->top, rect->right,

@@ -84,8 +84,8 @@ double SizeFace(FT_Face face, const FaceMetrics& metrics, int height, int width)
   double emHeight = height > 0   ? height * metrics.unitsPerEm / cell
                     : height < 0 ? -height
                                  : kDefaultCellHeight * metrics.unitsPerEm / cell;
-  double emWidth = width > 0 ? std::abs(width) * metrics.unitsPerEm / metrics.averageWidth
-                             : emHeight;
+  double emWidth =
+      width > 0 ? std::abs(width) * metrics.unitsPerEm / metrics.averageWidth : emHeight;
   FT_Set_Char_Size(face, std::lround(emWidth * 64), std::lround(emHeight * 64), 72, 72);
   return emHeight;
 }
@@ -103,9 +103,8 @@ HostFont* OpenFont(const std::string& family, const LogicalFont* logical) {
   double emHeight = SizeFace(face, metrics, logical->height, logical->width);
   double scale = emHeight / metrics.unitsPerEm;
   int ascent = static_cast<int>(std::lround(metrics.ascent * scale));
-  int cell = logical->height > 0
-                 ? logical->height
-                 : ascent + static_cast<int>(std::lround(metrics.descent * scale));
+  int cell = logical->height > 0 ? logical->height
+                                 : ascent + static_cast<int>(std::lround(metrics.descent * scale));
   return new HostFont{face, logical->height, cell, ascent};
 }
 
@@ -169,7 +168,9 @@ void CloseHostFont(HostFont* font) {
   delete font;
 }
 
-int HostFontLogicalHeight(const HostFont* font) { return font == nullptr ? 0 : font->logicalHeight; }
+int HostFontLogicalHeight(const HostFont* font) {
+  return font == nullptr ? 0 : font->logicalHeight;
+}
 int HostFontCellHeight(const HostFont* font) { return font == nullptr ? 0 : font->cellHeight; }
 
 int MeasureHostText(HostFont* font, const char16_t* text, int length) {

@@ -11,7 +11,7 @@ namespace nimbora {
 // Framebuffer (host_framebuffer.cpp). Pixels are 0x00RRGGBB.
 uint32_t RgbOf(Colour colour);
 void ClearScreen();
-void FillScreenRect(const Rect& rect, uint32_t rgb);  // right and bottom excluded
+void FillScreenRect(const Rect& rect, uint32_t rgb);                   // right and bottom excluded
 void BlendScreenPixel(int x, int y, uint32_t rgb, unsigned coverage);  // coverage 0..255
 
 // Fonts (host_fonts.cpp).

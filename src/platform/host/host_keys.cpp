@@ -52,7 +52,8 @@ bool QueueKeyList(const char* list, std::string* error) {
     std::string name = end == nullptr ? std::string(start) : std::string(start, end);
     KeyPress press{};
     if (!ParseKey(name, &press)) {
-      *error = "unknown key '" + name + "' (use letters, digits, space, enter, escape, ctrl+LETTER)";
+      *error =
+          "unknown key '" + name + "' (use letters, digits, space, enter, escape, ctrl+LETTER)";
       return false;
     }
     presses.push_back(press);

@@ -12,10 +12,10 @@ enum class ObjectKind { Font, Brush };
 
 struct DrawObject {
   ObjectKind kind;
-  bool stock;       // never deleted
-  int selections;   // device contexts it is selected into
-  Colour colour;    // brush
-  HostFont* font;   // font
+  bool stock;      // never deleted
+  int selections;  // device contexts it is selected into
+  Colour colour;   // brush
+  HostFont* font;  // font
 };
 
 struct Surface {

@@ -11,12 +11,12 @@ constexpr int kHostScreenWidth = 800;
 constexpr int kHostScreenHeight = 480;
 
 struct HostOptions {
-  const char* root;          // host directory holding the device tree
-  bool window;               // show an SDL window (needs a display)
-  bool virtualClock;         // sleeps return at once and advance the clock
-  const char* keys;          // key presses for the key waits ("a,ctrl+q"), or nullptr
-  const char* screensDir;    // PNG of the screen at every wait and at the end, or nullptr
-  const char* drawLogPath;   // one JSON object per drawing or window event, or nullptr
+  const char* root;         // host directory holding the device tree
+  bool window;              // show an SDL window (needs a display)
+  bool virtualClock;        // sleeps return at once and advance the clock
+  const char* keys;         // key presses for the key waits ("a,ctrl+q"), or nullptr
+  const char* screensDir;   // PNG of the screen at every wait and at the end, or nullptr
+  const char* drawLogPath;  // one JSON object per drawing or window event, or nullptr
 };
 
 // Starts a host session: installs the clock, opens the log, queues the keys.

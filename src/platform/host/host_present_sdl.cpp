@@ -20,9 +20,9 @@ struct KeyMapping {
 };
 
 constexpr KeyMapping kKeyMappings[] = {
-    {SDLK_SPACE, 0x20}, {SDLK_RETURN, 0x0D}, {SDLK_ESCAPE, 0x1B}, {SDLK_BACKSPACE, 0x08},
-    {SDLK_TAB, 0x09},   {SDLK_LCTRL, 0x11},  {SDLK_RCTRL, 0x11},  {SDLK_LSHIFT, 0x10},
-    {SDLK_RSHIFT, 0x10}, {SDLK_LEFT, 0x25},  {SDLK_UP, 0x26},     {SDLK_RIGHT, 0x27},
+    {SDLK_SPACE, 0x20},  {SDLK_RETURN, 0x0D}, {SDLK_ESCAPE, 0x1B}, {SDLK_BACKSPACE, 0x08},
+    {SDLK_TAB, 0x09},    {SDLK_LCTRL, 0x11},  {SDLK_RCTRL, 0x11},  {SDLK_LSHIFT, 0x10},
+    {SDLK_RSHIFT, 0x10}, {SDLK_LEFT, 0x25},   {SDLK_UP, 0x26},     {SDLK_RIGHT, 0x27},
     {SDLK_DOWN, 0x28},
 };
 

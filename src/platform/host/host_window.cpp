@@ -96,7 +96,8 @@ void BeginWindowPaint(Window* target) {
   if (target == nullptr || target != TheWindow() || !target->erasePending) return;
   target->erasePending = false;
   if (target->background != nullptr) {
-    FillScreenRect(Rect{0, 0, kHostScreenWidth, kHostScreenHeight}, RgbOf(target->background->colour));
+    FillScreenRect(Rect{0, 0, kHostScreenWidth, kHostScreenHeight},
+                   RgbOf(target->background->colour));
   }
 }
 
