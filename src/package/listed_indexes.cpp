@@ -5,21 +5,11 @@
 #include "platform/file_system.h"
 #include "platform/wide_string.h"
 #include "profile/profile_reader.h"
+#include "profile/profile_stream.h"
 
 namespace nimbora {
 
 namespace {
-
-// Opens the description and decides its encoding the way a lookup does, so
-// that the lines read here are exactly the lines a lookup judges.
-Stream* OpenDescriptionLines(const char16_t* path) {
-  Stream* stream = OpenStream(path, u"r");
-  if (stream == nullptr) return nullptr;
-  unsigned char mark[2] = {0, 0};
-  Utf16Mode = ReadBytes(stream, mark, 2) == 2 && mark[1] == 0xFE ? 1 : 0;
-  if (Utf16Mode == 0) SeekStream(stream, 0, kSeekSet);
-  return stream;
-}
 
 // The index a line would answer for, or 0 when it is no list entry.
 int IndexOfLine(const char16_t* line, const char16_t* prefix, int prefixLength) {
@@ -38,8 +28,10 @@ int IndexOfLine(const char16_t* line, const char16_t* prefix, int prefixLength) 
 }  // namespace
 
 int NextListedIndex(const char16_t* prefix, int after, const char16_t* descriptionPath) {
-  Stream* stream = OpenDescriptionLines(descriptionPath);
+  Stream* stream = OpenStream(descriptionPath, u"r");
   if (stream == nullptr) return 0;
+  // Read the way a lookup reads, so these are exactly the lines it judges.
+  ChooseProfileEncoding(stream);
   int prefixLength = WideLength(prefix);
   int next = 0;
   char16_t line[kProfileLineCapacity];
