@@ -15,6 +15,7 @@ namespace {
 
 // 3 when the directory that should hold hostPath is missing, 2 otherwise.
 uint32_t MissingEntryError(const char* hostPath) {
+  if (hostPath == nullptr) return kErrorFileNotFound;
   char parent[kHostPathCapacity];
   strcpy(parent, hostPath);
   char* slash = strrchr(parent, '/');
@@ -68,25 +69,25 @@ bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
 
-int OpenHostFile(FileSystem* self, const char* hostPath, int flags) {
-  struct stat status;
-  bool writing = (flags & O_ACCMODE) != O_RDONLY;
-  if (writing && lstat(hostPath, &status) == 0 && S_ISREG(status.st_mode) &&
-      IsReadOnlyMode(status.st_mode)) {
-    Fail(self, kErrorAccessDenied);
-    return -1;
-  }
-  int descriptor = open(hostPath, flags | O_NOFOLLOW | O_CLOEXEC, 0666);
+int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status) {
+  int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (descriptor < 0) {
     FailWithErrno(self, hostPath);
     return -1;
   }
-  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close(descriptor);
-    Fail(self, kErrorAccessDenied);
-    return -1;
+  // Judged on the open file, and emptied only once it may be written.
+  bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  uint32_t refusal = 0;
+  if (fstat(descriptor, status) != 0 || !S_ISREG(status->st_mode) ||
+      (writing && IsReadOnlyMode(status->st_mode))) {
+    refusal = kErrorAccessDenied;
+  } else if ((flags & O_TRUNC) != 0 && ftruncate(descriptor, 0) != 0) {
+    refusal = DeviceError(errno, hostPath);
   }
-  return descriptor;
+  if (refusal == 0) return descriptor;
+  close(descriptor);
+  Fail(self, refusal);
+  return -1;
 }
 
 }  // namespace nimbora

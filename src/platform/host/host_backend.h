@@ -2,6 +2,7 @@
 // error codes, path mapping and opening without following links.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -25,9 +26,10 @@ HostFileSystemState* HostState(FileSystem* self);
 
 // Records code as the last error; returns 0 so failures read "return Fail(...)".
 int Fail(FileSystem* self, uint32_t code);
-// The device code for a failed host call on hostPath.
+// The device code for a failed host call; hostPath (when the call had one)
+// tells a missing file (2) from a missing directory (3).
 uint32_t DeviceError(int hostError, const char* hostPath);
-int FailWithErrno(FileSystem* self, const char* hostPath);
+int FailWithErrno(FileSystem* self, const char* hostPath = nullptr);
 
 // Maps a device path below the root; a path that cannot be mapped fails with 3.
 bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
@@ -37,8 +39,8 @@ bool IsReadOnlyMode(mode_t mode);
 
 // Opens a file (never a directory, never through a link). Writing to a
 // read-only file fails with 5 even for root, as on the device.
-// Returns the descriptor, or -1 with the last error set.
-int OpenHostFile(FileSystem* self, const char* hostPath, int flags);
+// Returns the descriptor and fills status, or returns -1 with the last error set.
+int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status);
 
 // The operations, by file: host_streams.cpp,
 Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode);

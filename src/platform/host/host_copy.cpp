@@ -55,19 +55,17 @@ bool CopyContents(int from, int to) {
   }
 }
 
-bool IsSameFile(int first, int second) {
-  struct stat a, b;
-  return fstat(first, &a) == 0 && fstat(second, &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
-}
-
 // The target takes the source's read-only flag, as the device's copy does.
-bool CopyOpenFiles(FileSystem* self, int from, int to, const char* target) {
-  struct stat source;
-  if (IsSameFile(from, to)) return Fail(self, kErrorSharingViolation);  // emptying it would lose it
-  bool copied = fstat(from, &source) == 0 && ftruncate(to, 0) == 0 && CopyContents(from, to) &&
+bool CopyOpenFiles(FileSystem* self, int from, const struct stat& source, int to,
+                   const struct stat& target, const char* targetPath) {
+  // Emptying the target would lose the source when both are one file.
+  if (source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
+    return Fail(self, kErrorSharingViolation);
+  }
+  bool emptied = target.st_size == 0 || ftruncate(to, 0) == 0;
+  bool copied = emptied && CopyContents(from, to) &&
                 (!IsReadOnlyMode(source.st_mode) || fchmod(to, source.st_mode & 07555) == 0);
-  return copied || FailWithErrno(self, target);
+  return copied || FailWithErrno(self, targetPath);
 }
 
 }  // namespace
@@ -76,14 +74,16 @@ int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
   char source[kHostPathCapacity];
   char target[kHostPathCapacity];
   if (!MapPath(self, from, source) || !MapPath(self, to, target)) return 0;
-  int input = OpenHostFile(self, source, O_RDONLY);
+  struct stat sourceStatus;
+  struct stat targetStatus;
+  int input = OpenHostFile(self, source, O_RDONLY, &sourceStatus);
   if (input < 0) return 0;
-  int output = OpenHostFile(self, target, O_WRONLY | O_CREAT);
+  int output = OpenHostFile(self, target, O_WRONLY | O_CREAT, &targetStatus);
   if (output < 0) {
     close(input);
     return 0;
   }
-  bool copied = CopyOpenFiles(self, input, output, target);
+  bool copied = CopyOpenFiles(self, input, sourceStatus, output, targetStatus, target);
   close(input);
   if (close(output) != 0 && copied) return FailWithErrno(self, target);
   return copied ? 1 : 0;

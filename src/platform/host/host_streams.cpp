@@ -48,8 +48,9 @@ Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
     Fail(self, kErrorInvalidParameter);
     return nullptr;
   }
+  struct stat status;
   if (!MapPath(self, path, hostPath)) return nullptr;
-  int descriptor = OpenHostFile(self, hostPath, flags);
+  int descriptor = OpenHostFile(self, hostPath, flags, &status);
   if (descriptor < 0) return nullptr;
   Stream* stream = new (std::nothrow) Stream{descriptor};
   if (stream == nullptr) {
@@ -66,7 +67,7 @@ size_t HostRead(FileSystem* self, Stream* stream, void* buffer, size_t size) {
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
-      FailWithErrno(self, "");
+      FailWithErrno(self);
       break;
     }
     done += static_cast<size_t>(got);
@@ -80,7 +81,7 @@ size_t HostWrite(FileSystem* self, Stream* stream, const void* data, size_t size
     ssize_t put = write(stream->descriptor, static_cast<const char*>(data) + done, size - done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
-      FailWithErrno(self, "");
+      FailWithErrno(self);
       break;
     }
     done += static_cast<size_t>(put);
@@ -91,25 +92,26 @@ size_t HostWrite(FileSystem* self, Stream* stream, const void* data, size_t size
 int HostSeek(FileSystem* self, Stream* stream, long long offset, int origin) {
   if (!IsKnownOrigin(origin)) return Fail(self, kErrorInvalidParameter);
   if (lseek(stream->descriptor, static_cast<off_t>(offset), SeekOrigin(origin)) >= 0) return 1;
-  return errno == EINVAL ? Fail(self, kErrorNegativeSeek) : FailWithErrno(self, "");
+  return errno == EINVAL ? Fail(self, kErrorNegativeSeek) : FailWithErrno(self);
 }
 
 long long HostTell(FileSystem* self, Stream* stream) {
   off_t position = lseek(stream->descriptor, 0, SEEK_CUR);
-  if (position < 0) FailWithErrno(self, "");
+  if (position < 0) FailWithErrno(self);
   return position;
 }
 
 int HostClose(FileSystem* self, Stream* stream) {
   int result = close(stream->descriptor);
   delete stream;
-  return result == 0 ? 1 : FailWithErrno(self, "");
+  return result == 0 ? 1 : FailWithErrno(self);
 }
 
 FileHandle* HostOpenExisting(FileSystem* self, const char16_t* path) {
   char hostPath[kHostPathCapacity];
+  struct stat status;
   if (!MapPath(self, path, hostPath)) return nullptr;
-  int descriptor = OpenHostFile(self, hostPath, O_WRONLY);
+  int descriptor = OpenHostFile(self, hostPath, O_WRONLY, &status);
   if (descriptor < 0) return nullptr;
   FileHandle* file = new (std::nothrow) FileHandle{descriptor, 0};
   if (file == nullptr) {
@@ -127,7 +129,7 @@ int HostSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
 
 int HostSetEndOfFile(FileSystem* self, FileHandle* file) {
   if (ftruncate(file->descriptor, static_cast<off_t>(file->pointer)) == 0) return 1;
-  return FailWithErrno(self, "");
+  return FailWithErrno(self);
 }
 
 void HostCloseHandle(FileSystem*, FileHandle* file) {
