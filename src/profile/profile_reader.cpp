@@ -13,9 +13,8 @@ int FindValue(const char16_t* section, const char16_t* key, char16_t* output, in
               const char16_t* path) {
   Stream* stream = OpenStream(path, u"r");
   if (stream == nullptr) return 0;
-  ChooseProfileEncoding(stream);
-  ProfileScan scan;
-  ScanProfile(stream, section, key, &scan);
+  ProfileScan scan{};
+  if (ChooseProfileEncoding(stream)) ScanProfile(stream, section, key, &scan);
   CloseStream(stream);
   if (scan.entryFound) WideCopyBounded(output, scan.value, capacity);
   return scan.entryFound;

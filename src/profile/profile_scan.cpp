@@ -37,6 +37,8 @@ void ScanProfile(Stream* stream, const char16_t* section, const char16_t* key, P
     long long start = StreamPosition(stream);
     if (!ReadProfileLine(scan->line, stream)) {
       scan->sectionEnd = StreamPosition(stream);
+      scan->reachedEnd = 1;
+      scan->readFailed = scan->sectionEnd != start;
       return;
     }
     int closed = RemoveLineEnd(scan->line);

@@ -16,6 +16,10 @@ struct ProfileScan {
   long long sectionEnd;  // start of the next header, or the end of the text
   // The line before sectionEnd has no line end (the file's last line, as a rule).
   int sectionEndsOpen;
+  // No more lines came; sectionEnd is where the reading stopped.
+  int reachedEnd;
+  // The line reader gave up after moving the stream: a read error, not the end.
+  int readFailed;
   // The entry's line without its line end; value points into it.
   char16_t line[kProfileLineCapacity];
   const char16_t* value;

@@ -36,7 +36,14 @@ void SkipLineFeedAfterReturn(Stream* stream) {
 int ReadUtf16Line(char16_t* line, Stream* stream) {
   int count = 0;
   char16_t unit;
-  while (count < kProfileLineCapacity - 1 && ReadUnit(stream, &unit)) {
+  while (count < kProfileLineCapacity - 1) {
+    if (!ReadUnit(stream, &unit)) {
+      // A line that stops without line end must stop at the end of the file;
+      // if the stream still goes on, a read failed and the line is no line.
+      // The scan sees the stream moved and takes it as a read error.
+      if (count > 0 && ReadUnit(stream, &unit)) return 0;
+      break;
+    }
     if (unit == kCarriageReturn) SkipLineFeedAfterReturn(stream);
     if (unit == kCarriageReturn || unit == kLineFeed) {
       line[count++] = kLineFeed;
@@ -69,10 +76,16 @@ int WriteUtf16Text(Stream* stream, const char16_t* text) {
 
 }  // namespace
 
-void ChooseProfileEncoding(Stream* stream) {
+int ChooseProfileEncoding(Stream* stream) {
   unsigned char mark[2];
-  Utf16Mode = ReadBytes(stream, mark, 2) == 2 && mark[1] == 0xFE;
-  if (!Utf16Mode) SeekStream(stream, 0, kSeekSet);
+  size_t count = ReadBytes(stream, mark, 2);
+  Utf16Mode = count == 2 && mark[1] == 0xFE;
+  if (Utf16Mode) return 1;
+  // Fewer than two bytes must mean a file that short, not a failed read,
+  // or a UTF-16 file would be taken for text.
+  int whole = count == 2 || (SeekStream(stream, 0, kSeekEnd) &&
+                                 StreamPosition(stream) == static_cast<long long>(count));
+  return whole && SeekStream(stream, 0, kSeekSet);
 }
 
 int ReadProfileLine(char16_t* line, Stream* stream) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "profile/profile_reader.h"
 #include "profile/profile_scan.h"
 #include "profile/profile_stream.h"
 
@@ -105,7 +106,7 @@ void CutFile(const char16_t* path, long long length) {
 // Writes the new text at rewrite.from followed by the tail; returns the
 // position reached (E), or -1 when anything could not be read or written.
 long long ApplyRewrite(Stream* stream, const Rewrite& rewrite, long long fileLength) {
-  if (fileLength < 0 || rewrite.from < 0 || rewrite.tailStart < 0) return -1;
+  if (rewrite.from < 0 || rewrite.tailStart < 0) return -1;
   Tail tail;
   int written = ReadTail(stream, rewrite.tailStart, fileLength, &tail) &&
                 SeekStream(stream, rewrite.from, kSeekSet) && WriteNewText(stream, rewrite) &&
@@ -122,22 +123,36 @@ Stream* OpenForUpdate(const char16_t* path) {
   return stream;
 }
 
+// A read error ends the scan as the end of the file does; only a scan that
+// really came to the end may place text there. A UTF-16 file may end in an
+// odd byte that is no character.
+int ScanIsWhole(const ProfileScan& scan, long long fileLength) {
+  if (fileLength < 0 || scan.readFailed) return 0;
+  return !scan.reachedEnd || fileLength - scan.sectionEnd <= Utf16Mode;
+}
+
+// Scans and rewrites the open file. Returns the end of what was written
+// (E), the file's length when nothing needed changing, or -1 on failure.
+long long UpdateFile(Stream* stream, const char16_t* section, const char16_t* key,
+                     const char16_t* value, long long* fileLength) {
+  if (!ChooseProfileEncoding(stream)) return -1;
+  ProfileScan scan;
+  ScanProfile(stream, section, key, &scan);
+  *fileLength = SeekStream(stream, 0, kSeekEnd) ? StreamPosition(stream) : -1;
+  if (!ScanIsWhole(scan, *fileLength)) return -1;
+  Rewrite rewrite;
+  if (!PlanRewrite(section, key, value, scan, &rewrite)) return *fileLength;
+  return ApplyRewrite(stream, rewrite, *fileLength);
+}
+
 }  // namespace
 
 int WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                        const char16_t* path) {
   Stream* stream = OpenForUpdate(path);
   if (stream == nullptr) return 0;
-  ChooseProfileEncoding(stream);
-  ProfileScan scan;
-  ScanProfile(stream, section, key, &scan);
-  Rewrite rewrite;
-  if (!PlanRewrite(section, key, value, scan, &rewrite)) {
-    CloseStream(stream);
-    return 1;
-  }
-  long long fileLength = SeekStream(stream, 0, kSeekEnd) ? StreamPosition(stream) : -1;
-  long long end = ApplyRewrite(stream, rewrite, fileLength);
+  long long fileLength = -1;
+  long long end = UpdateFile(stream, section, key, value, &fileLength);
   // Closing flushes; a failed flush is a failed write.
   int closed = CloseStream(stream);
   if (end < 0 || !closed) return 0;
