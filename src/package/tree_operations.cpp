@@ -9,6 +9,7 @@ namespace nimbora {
 namespace {
 
 constexpr char16_t kEveryEntry[] = u"*.*";
+constexpr uint32_t kNoMoreEntries = 18;
 
 // Names beginning with a full stop are "." and ".." and hidden files; the
 // walks leave them all alone.
@@ -17,6 +18,15 @@ bool IsPassedOver(const DirectoryEntry& entry) { return entry.name[0] == u'.'; }
 bool IsDirectory(const DirectoryEntry& entry) {
   return (entry.attributes & kAttributeDirectory) != 0;
 }
+
+// Whether an enumeration that yielded nothing (more) simply came to its end
+// rather than failing to read: a copy that skipped entries has failed. A
+// first call may also find no entry (2) or no such directory (3).
+bool NothingToEnumerate() {
+  uint32_t code = LastErrorCode();
+  return code == kErrorFileNotFound || code == kErrorPathNotFound || code == kNoMoreEntries;
+}
+bool EnumerationEnded() { return LastErrorCode() == kNoMoreEntries; }
 
 bool CreatedOrPresent(int created) {
   return created != 0 || LastErrorCode() == kErrorAlreadyExists;
@@ -49,7 +59,8 @@ void DeleteTree(const char16_t* directory, const char16_t* excluded) {
 }
 
 // An entry whose source or target path would not fit is not copied and makes
-// the result 0, like any other failed copy.
+// the result 0, like any other failed copy; so does a source directory that
+// cannot be read to its end.
 int CopyTree(const char16_t* source, const char16_t* target, const char16_t* tolerated) {
   char16_t sourcePrefix[kPathCapacity];
   char16_t targetPrefix[kPathCapacity];
@@ -61,7 +72,8 @@ int CopyTree(const char16_t* source, const char16_t* target, const char16_t* tol
     return 0;
   }
   Search* search = FindFirstEntry(sourcePath, &entry);
-  int result = CreatedOrPresent(CreateDirectoryAt(target)) ? 1 : 0;
+  bool readable = search != nullptr || NothingToEnumerate();
+  int result = CreatedOrPresent(CreateDirectoryAt(target)) && readable ? 1 : 0;
   if (search == nullptr) return result;
   do {
     if (IsPassedOver(entry)) continue;
@@ -75,6 +87,7 @@ int CopyTree(const char16_t* source, const char16_t* target, const char16_t* tol
       result = 0;
     }
   } while (FindNextEntry(search, &entry));
+  if (!EnumerationEnded()) result = 0;
   CloseSearch(search);
   return result;
 }
