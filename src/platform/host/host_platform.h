@@ -19,11 +19,14 @@ struct HostOptions {
   const char* drawLogPath;  // one JSON object per drawing or window event, or nullptr
 };
 
-// Starts a host session: installs the clock, opens the log, queues the keys.
-// On failure returns 0 with a message in error.
+// Starts a host session: installs the host file system over root and the
+// clock, opens the log, queues the keys, clears the screen. Without a usable
+// display it goes on without a window (and says so on stderr). On failure
+// returns 0 with a message in error.
 int HostStart(const HostOptions* options, char* error, int capacity);
 // Ends the session: logs the exit code, writes the last screen, closes the
-// window and forgets every window, object and message, ready for a new start.
+// window and forgets every window class, window, message and queued key,
+// ready for a new start.
 void HostFinish(int exitCode);
 
 // A key press as if made on the keyboard now (Control held or not); it is
