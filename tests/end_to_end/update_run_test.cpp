@@ -69,9 +69,10 @@ class UpdateRun : public ::testing::Test {
   int Run(const std::string& words, const std::string& keys, std::vector<std::string>* log) {
     fs::path logPath = root_ / "draw.log";
     fs::remove(logPath);
-    std::string command = std::string(NIMBORA_BINARY_DIR) + "/src/programs/nimbora-update --root '" +
-                          (root_ / "device").string() + "' --headless --virtual-clock --draw-log '" +
-                          logPath.string() + "'";
+    // A relative root, as a user types it; the started program must still be found.
+    std::string command = "cd '" + root_.string() + "' && " + NIMBORA_BINARY_DIR +
+                          "/src/programs/nimbora-update --root device --headless "
+                          "--virtual-clock --draw-log draw.log";
     if (!keys.empty()) command += " --keys " + keys;
     command += " -- " + words + " 2>/dev/null";
     int status = std::system(command.c_str());
