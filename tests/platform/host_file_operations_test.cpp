@@ -97,6 +97,41 @@ TEST_F(HostFileOperationsTest, CopyOverwritesInPlaceAndCarriesTheReadOnlyFlag) {
   EXPECT_TRUE(ReadHostFile("App/Sub/big.bin") == big);
 }
 
+// Paths spelled exactly as on disk take a quicker way through the copy; it
+// must end where the name-matching walk would.
+TEST_F(HostFileOperationsTest, ExactlySpelledCopiesMatchNamesAndRefuseAsTheWalkDoes) {
+  WriteHostFile("App/Sub/MAIN.INI", "old");
+  ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\main.ini"));
+  EXPECT_EQ(ReadHostFile("App/Sub/MAIN.INI"), "data");
+  EXPECT_FALSE(HostExists("App/Sub/main.ini"));
+
+  ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\new.txt"));
+  EXPECT_EQ(ReadHostFile("App/Sub/new.txt"), "data");
+  ASSERT_TRUE(CopyFileOver(u"\\App\\ReadOnly.txt", u"\\App\\Sub\\new.txt"));
+  EXPECT_EQ(ReadHostFile("App/Sub/new.txt"), "kept");
+  EXPECT_TRUE(HostIsReadOnly("App/Sub/new.txt"));
+
+  struct Case {
+    const char16_t* from;
+    const char16_t* to;
+    uint32_t error;
+  } cases[] = {
+      {u"\\App\\file.txt", u"\\App\\ReadOnly.txt", kErrorAccessDenied},
+      {u"\\App\\file.txt", u"\\App\\file.txt", kErrorSharingViolation},
+      {u"\\App\\file.txt", u"\\App\\Sub", kErrorAccessDenied},
+      {u"\\App\\file.txt", u"\\App", kErrorAccessDenied},
+      {u"\\App\\file.txt", u"\\", kErrorAccessDenied},
+      {u"\\App\\missing.txt", u"\\App\\a", kErrorFileNotFound},
+      {u"\\App\\file.txt", u"\\App\\Missing\\a", kErrorPathNotFound},
+  };
+  std::string before = DescribeHostTree();
+  for (const Case& c : cases) {
+    EXPECT_FALSE(CopyFileOver(c.from, c.to));
+    EXPECT_EQ(LastErrorCode(), c.error);
+  }
+  EXPECT_EQ(DescribeHostTree(), before);
+}
+
 TEST_F(HostFileOperationsTest, AttributesGovernDeletion) {
   ASSERT_TRUE(SetAttributesAt(u"\\App\\file.txt", kAttributeReadOnly));
   EXPECT_TRUE(HostIsReadOnly("App/file.txt"));
@@ -194,6 +229,8 @@ TEST_F(HostFileOperationsTest, SymbolicLinksAreFilesAndNeverFollowed) {
   EXPECT_EQ(OpenStream(u"\\App\\filelink", u"r"), nullptr);
   EXPECT_FALSE(CopyFileOver(u"\\App\\file.txt", u"\\App\\filelink"));
   EXPECT_FALSE(CopyFileOver(u"\\App\\dirlink\\keep.txt", u"\\App\\copy.txt"));
+  EXPECT_FALSE(CopyFileOver(u"\\App\\file.txt", u"\\App\\dirlink\\new.txt"));
+  EXPECT_FALSE(CopyFileOver(u"\\App\\file.txt", u"\\App\\dangling"));
   EXPECT_TRUE(SetAttributesAt(u"\\App\\filelink", kAttributeReadOnly));
   EXPECT_TRUE(CreateDirectoryAt(u"\\App\\dirlink") == 0 && LastErrorCode() == kErrorAlreadyExists);
 

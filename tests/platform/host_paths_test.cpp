@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/host/host_utf8.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {
@@ -82,6 +83,45 @@ TEST_F(HostPathsTest, DoesNotPassThroughSymbolicLinks) {
   EXPECT_EQ(Mapped(u"\\link"), "/Link");  // the link itself, as a file
   EXPECT_EQ(Mapped(u"\\Link\\Nimbora\\main.ini"), "<fails>");
   EXPECT_EQ(Mapped(u"\\Link\\..\\ResidentFlash"), "/ResidentFlash");
+}
+
+TEST_F(HostPathsTest, SpellingLooksNothingUpButStaysBelowTheRoot) {
+  struct Case {
+    const char16_t* devicePath;
+    const char* expected;
+  } cases[] = {
+      {u"\\RESIDENTFLASH\\nimbora\\Main.Ini", "/RESIDENTFLASH/nimbora/Main.Ini"},
+      {u"\\..\\a\\.\\b\\..\\C", "/a/C"},
+      {u"\\", ""},
+  };
+  for (const Case& c : cases) {
+    char hostPath[kHostPathCapacity];
+    ASSERT_TRUE(SpellDevicePath(root.c_str(), c.devicePath, hostPath, sizeof hostPath));
+    EXPECT_EQ(std::string(hostPath), root + c.expected);
+  }
+  std::string fits(root.size() + 3, '\0');
+  EXPECT_TRUE(SpellDevicePath(root.c_str(), u"\\a", fits.data(), fits.size()));
+  EXPECT_FALSE(SpellDevicePath(root.c_str(), u"\\ab", fits.data(), fits.size()));
+}
+
+TEST(HostNamesTest, ComparesHostNamesIgnoringCaseAsDecoded) {
+  struct Case {
+    const char* hostName;
+    const char16_t* name;
+    bool equal;
+  } cases[] = {
+      {"MAIN.INI", u"main.ini", true},
+      {"Donn\xC3\xA9""es", u"DONN\u00C9ES", true},
+      {"caf\xE9", u"CAF\u00C9", true},  // a byte that is not UTF-8 reads as Latin-1
+      {"file1.bin", u"file10.bin", false},
+      {"file10.bin", u"file1.bin", false},
+      {"a", u"", false},
+      {"", u"", true},
+      {"\xF0\x9F\x98\x80", u"\U0001F600", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HostNameEqualsNoCase(c.hostName, c.name), c.equal) << c.hostName;
+  }
 }
 
 }  // namespace

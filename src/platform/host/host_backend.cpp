@@ -69,6 +69,11 @@ bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
 
+bool IsUsableFile(int descriptor, bool writing, struct stat* status) {
+  return fstat(descriptor, status) == 0 && S_ISREG(status->st_mode) &&
+         !(writing && IsReadOnlyMode(status->st_mode));
+}
+
 int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status) {
   int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (descriptor < 0) {
@@ -76,10 +81,8 @@ int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat*
     return -1;
   }
   // Judged on the open file, and emptied only once it may be written.
-  bool writing = (flags & O_ACCMODE) != O_RDONLY;
   uint32_t refusal = 0;
-  if (fstat(descriptor, status) != 0 || !S_ISREG(status->st_mode) ||
-      (writing && IsReadOnlyMode(status->st_mode))) {
+  if (!IsUsableFile(descriptor, (flags & O_ACCMODE) != O_RDONLY, status)) {
     refusal = kErrorAccessDenied;
   } else if ((flags & O_TRUNC) != 0 && ftruncate(descriptor, 0) != 0) {
     refusal = DeviceError(errno, hostPath);

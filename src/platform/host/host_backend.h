@@ -37,6 +37,10 @@ bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
 // No write permission for anyone is the device's read-only attribute.
 bool IsReadOnlyMode(mode_t mode);
 
+// Reads the status of an open descriptor: true for a regular file, and when
+// writing, one that is not read-only.
+bool IsUsableFile(int descriptor, bool writing, struct stat* status);
+
 // Opens a file (never a directory, never through a link). Writing to a
 // read-only file fails with 5 even for root, as on the device.
 // Returns the descriptor and fills status, or returns -1 with the last error set.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/host/host_backend.h"
+#include "platform/host/host_copy_files.h"
 
 namespace nimbora {
 
@@ -57,36 +58,41 @@ bool CopyContents(int from, int to) {
 
 // The target takes the source's read-only flag, as the device's copy does,
 // and on the host its execute bits too, so a copied program still starts.
-bool CopyOpenFiles(FileSystem* self, int from, const struct stat& source, int to,
-                   const struct stat& target, const char* targetPath) {
+bool CopyOpenFiles(FileSystem* self, const CopyFiles& files) {
   // Emptying the target would lose the source when both are one file.
-  if (source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
+  if (files.source.st_dev == files.target.st_dev && files.source.st_ino == files.target.st_ino) {
     return Fail(self, kErrorSharingViolation);
   }
-  bool emptied = target.st_size == 0 || ftruncate(to, 0) == 0;
-  bool copied = emptied && CopyContents(from, to) &&
-                fchmod(to, source.st_mode & 07777) == 0;
-  return copied || FailWithErrno(self, targetPath);
+  bool emptied = files.target.st_size == 0 || ftruncate(files.output, 0) == 0;
+  bool copied = emptied && CopyContents(files.input, files.output) &&
+                fchmod(files.output, files.source.st_mode & 07777) == 0;
+  return copied || FailWithErrno(self, files.targetPath);
+}
+
+// Each name matched ignoring case, each refusal reported with its code.
+bool OpenMappedFiles(FileSystem* self, const char16_t* from, const char16_t* to,
+                     CopyFiles* files) {
+  char source[kHostPathCapacity];
+  if (!MapPath(self, from, source) || !MapPath(self, to, files->targetPath)) return false;
+  files->input = OpenHostFile(self, source, O_RDONLY, &files->source);
+  if (files->input < 0) return false;
+  files->output = OpenHostFile(self, files->targetPath, O_WRONLY | O_CREAT, &files->target);
+  if (files->output >= 0) return true;
+  close(files->input);
+  return false;
 }
 
 }  // namespace
 
 int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
-  char source[kHostPathCapacity];
-  char target[kHostPathCapacity];
-  if (!MapPath(self, from, source) || !MapPath(self, to, target)) return 0;
-  struct stat sourceStatus;
-  struct stat targetStatus;
-  int input = OpenHostFile(self, source, O_RDONLY, &sourceStatus);
-  if (input < 0) return 0;
-  int output = OpenHostFile(self, target, O_WRONLY | O_CREAT, &targetStatus);
-  if (output < 0) {
-    close(input);
+  CopyFiles files;
+  if (!OpenSpelledFiles(HostState(self)->root, from, to, &files) &&
+      !OpenMappedFiles(self, from, to, &files)) {
     return 0;
   }
-  bool copied = CopyOpenFiles(self, input, sourceStatus, output, targetStatus, target);
-  close(input);
-  if (close(output) != 0 && copied) return FailWithErrno(self, target);
+  bool copied = CopyOpenFiles(self, files);
+  close(files.input);
+  if (close(files.output) != 0 && copied) return FailWithErrno(self, files.targetPath);
   return copied ? 1 : 0;
 }
 

@@ -1,11 +1,13 @@
 #include "platform/host/host_paths.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "platform/file_system.h"
+#include "platform/host/host_name_search.h"
 #include "platform/host/host_utf8.h"
 #include "platform/wide_string.h"
 
@@ -21,6 +23,7 @@ struct HostPath {
   size_t capacity;
   size_t length;
   size_t rootLength;
+  bool matchesNames;  // false: every name is taken as spelled, nothing is looked up
   bool endsInLink;
 };
 
@@ -49,19 +52,10 @@ void GoUp(HostPath* path) {
 
 // Looks in directory for an entry whose name equals name ignoring case.
 bool FindEntryNoCase(const char* directory, const char16_t* name, char* found, size_t capacity) {
-  DIR* entries = opendir(directory);
-  if (entries == nullptr) return false;
-  bool matched = false;
-  while (dirent* entry = readdir(entries)) {
-    char16_t wide[kPathCapacity];
-    if (!WideFromHostName(entry->d_name, wide, kPathCapacity)) continue;
-    if (WideCompareNoCase(wide, name) == 0 && strlen(entry->d_name) < capacity) {
-      strcpy(found, entry->d_name);
-      matched = true;
-      break;
-    }
-  }
-  closedir(entries);
+  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  bool matched = FindNameNoCase(descriptor, name, found, capacity);
+  close(descriptor);
   return matched;
 }
 
@@ -74,6 +68,7 @@ bool AppendComponent(HostPath* path, const char16_t* begin, int length) {
 
   size_t parentLength = path->length;
   if (!AppendName(path, spelled)) return false;
+  if (!path->matchesNames) return true;
   struct stat status;
   bool exists = lstat(path->text, &status) == 0;
   if (!exists) {
@@ -96,13 +91,12 @@ bool TakeComponent(HostPath* path, const char16_t* begin, int length) {
   return AppendComponent(path, begin, length);
 }
 
-}  // namespace
-
-bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
+bool WalkDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity,
+                    bool matchesNames) {
   size_t rootLength = strlen(root);
   if (rootLength >= capacity) return false;
   memcpy(hostPath, root, rootLength + 1);
-  HostPath path{hostPath, capacity, rootLength, rootLength, false};
+  HostPath path{hostPath, capacity, rootLength, rootLength, matchesNames, false};
   const char16_t* begin = devicePath;
   while (*begin != 0) {
     if (IsSeparator(*begin)) {
@@ -115,6 +109,16 @@ bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath,
     begin = end;
   }
   return true;
+}
+
+}  // namespace
+
+bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
+  return WalkDevicePath(root, devicePath, hostPath, capacity, true);
+}
+
+bool SpellDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
+  return WalkDevicePath(root, devicePath, hostPath, capacity, false);
 }
 
 }  // namespace nimbora

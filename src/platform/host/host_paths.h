@@ -14,4 +14,8 @@ namespace nimbora {
 // and when it would pass through a symbolic link: links are never followed.
 bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
 
+// The same path with every name as spelled, looking nothing up: what
+// MapDevicePath gives whenever each name exists in exactly that spelling.
+bool SpellDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
+
 }  // namespace nimbora

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/utf8.h"
+#include "platform/wide_string.h"
 
 namespace nimbora {
 
@@ -44,6 +45,25 @@ bool WideFromHostName(const char* name, char16_t* out, int capacity) {
   if (used >= capacity) return false;
   out[used] = 0;
   return true;
+}
+
+// Decodes as WideFromHostName does, but stops at the first unit that differs:
+// a directory scan compares every entry with one name.
+bool HostNameEqualsNoCase(const char* hostName, const char16_t* name) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(hostName);
+  int left = static_cast<int>(strlen(hostName));
+  while (left > 0) {
+    char32_t codePoint;
+    int taken = DecodeUtf8(bytes, left, &codePoint);
+    bytes += taken;
+    left -= taken;
+    char16_t units[2];
+    int count = SplitCodePoint(codePoint, units);
+    for (int i = 0; i < count; ++i, ++name) {
+      if (*name == 0 || WideCompareNoCasePrefix(&units[i], name, 1) != 0) return false;
+    }
+  }
+  return *name == 0;
 }
 
 }  // namespace nimbora

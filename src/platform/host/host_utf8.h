@@ -13,4 +13,7 @@ bool HostNameFromWide(const char16_t* name, int length, char* out, size_t capaci
 // streams read them. False when the result does not fit in capacity units.
 bool WideFromHostName(const char* name, char16_t* out, int capacity);
 
+// Whether a host name, decoded as above, equals name ignoring letter case.
+bool HostNameEqualsNoCase(const char* hostName, const char16_t* name);
+
 }  // namespace nimbora
