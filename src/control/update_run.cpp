@@ -1,0 +1,94 @@
+#include "control/update_run.h"
+
+#include "control/locations.h"
+#include "control/package_selection.h"
+#include "display/application_launch.h"
+#include "display/main_window.h"
+#include "display/status_screen.h"
+#include "package/package_instructions.h"
+#include "package/tree_operations.h"
+#include "profile/profile_writer.h"
+
+namespace nimbora {
+
+namespace {
+
+constexpr int kVersionTextCapacity = 20;
+constexpr int kTimeTextCapacity = 256;
+
+struct RunScreen {
+  Language language;
+  ScreenResources resources;
+};
+
+void ShowMessage(const RunScreen& screen, const char16_t* key, const char16_t* defaultText) {
+  char16_t text[kScreenTextCapacity];
+  ReadScreenText(&screen.language, key, defaultText, text, kScreenTextCapacity);
+  BlankBand(&screen.resources, kMessageBand);
+  DrawFittedText(screen.resources.surface, text, kMessageBand, kAlignCenter,
+                 screen.resources.smallFont);
+}
+
+void ShowPrompt(const RunScreen& screen) {
+  char16_t text[kScreenTextCapacity];
+  ReadScreenText(&screen.language, u"Press", u"Press any key to continue ...", text,
+                 kScreenTextCapacity);
+  DrawFittedText(screen.resources.surface, text, kPromptBand, kAlignCenter,
+                 screen.resources.smallFont);
+}
+
+int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
+  ShowMessage(screen, u"Update", u"Update the files ...");
+  int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
+                            selection.descriptionPath);
+  // A flash package is removed once applied, whatever came of it.
+  if (selection.source == PackageSource::Flash) DeleteTree(kFlashPackageDirectory, nullptr);
+  return result;
+}
+
+// Recorded even after a failed application, so the same package is not
+// applied again on the next start.
+void RecordPackage(const PackageSelection& selection) {
+  char16_t text[kTimeTextCapacity];
+  FormatVersion(&selection.packageVersion, text, kVersionTextCapacity);
+  WriteProfileString(u"Main", u"Version", text, kInstalledStatePath);
+  if (selection.packageTime.year != 0) {
+    FormatUpdateTime(&selection.packageTime, text, kTimeTextCapacity);
+    WriteProfileString(u"Main", u"Update Time", text, kInstalledStatePath);
+  }
+}
+
+}  // namespace
+
+void RunUpdate(Window* mainWindow, StartStatus status) {
+  RunScreen screen;
+  ChooseLanguage(&screen.language);
+  SetUpScreen(mainWindow, true, &screen.resources);
+
+  PackageSelection selection;
+  SelectPackage(&selection);
+  bool applied = selection.source != PackageSource::None;
+  int result = applied ? ApplySelected(screen, selection) : 1;
+
+  // With a status word but nothing applied, nothing was installed, so
+  // main.ini is left as it is.
+  bool showOutcome = applied || status != StartStatus::None;
+  if (showOutcome) {
+    if (applied) RecordPackage(selection);
+    if (result != 0 && status != StartStatus::Failure) {
+      ShowMessage(screen, u"Success", u"Successfully updated the files.");
+    } else {
+      ShowMessage(screen, u"Error", u"Failed to update the files.");
+    }
+    ShowPrompt(screen);
+  }
+  ReleaseScreen(&screen.resources);
+
+  if (showOutcome) {
+    WaitingForKey = true;
+  } else {
+    LaunchApplication(mainWindow);
+  }
+}
+
+}  // namespace nimbora
