@@ -93,7 +93,7 @@ void HidePointer() { ShowCursor(FALSE); }
 // GetMessageW gives -1 on an error; that ends the loop like the quit message
 // instead of spinning on it.
 int GetNextMessage(Message* message) {
-  MSG msg;
+  MSG msg{};
   BOOL result = GetMessageW(&msg, nullptr, 0, 0);
   *message = Message{AsWindow(msg.hwnd), msg.message, msg.wParam, msg.lParam};
   return result > 0 ? 1 : 0;
