@@ -9,7 +9,8 @@
 namespace nimbora {
 
 // Reads at most capacity - 1 characters, stopping after an LF (kept).
-// Returns 0 when nothing could be read (end of stream or error).
+// Returns 0 when nothing could be read (end of stream or error), and also
+// when the read-ahead could not be given back, since the position is then lost.
 int ReadTextLine(Stream* stream, char16_t* line, int capacity);
 // Writes text in the stream's text form. Returns 1 when every byte was written.
 int WriteText(Stream* stream, const char16_t* text);

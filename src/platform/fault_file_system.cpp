@@ -1,0 +1,178 @@
+#include "platform/fault_file_system.h"
+
+namespace nimbora {
+
+namespace {
+
+FaultFileSystemState* StateOf(FileSystem* self) {
+  return static_cast<FaultFileSystemState*>(self->state);
+}
+
+FileSystem* Parent(FileSystem* self) { return StateOf(self)->parent; }
+
+bool RuleStrikes(const FaultRule& rule, FileOperation operation, int count) {
+  if (rule.failAt == 0 || (rule.operation != operation && rule.operation != kAnyOperation)) {
+    return false;
+  }
+  return count == rule.failAt || (rule.persistent && count > rule.failAt);
+}
+
+// Counts a call that may fail and decides it: 0 to forward it, else the error.
+uint32_t Judge(FileSystem* self, FileOperation operation, const char16_t* path = nullptr,
+               const char16_t* target = nullptr) {
+  FaultFileSystemState* state = StateOf(self);
+  int count = ++state->calls[operation];
+  int failable = ++state->failableCalls;
+  uint32_t error = state->hook != nullptr ? state->hook(state->hookContext, operation, path, target) : 0;
+  int countForRule = state->rule.operation == kAnyOperation ? failable : count;
+  if (error == 0 && RuleStrikes(state->rule, operation, countForRule)) error = state->rule.error;
+  state->lastErrorIsOwn = error != 0;
+  if (error != 0) {
+    state->ownError = error;
+    ++state->faultsInjected;
+  }
+  return error;
+}
+
+Stream* FaultOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
+  if (Judge(self, kOperationOpen, path) != 0) return nullptr;
+  return Parent(self)->open(Parent(self), path, mode);
+}
+
+size_t FaultRead(FileSystem* self, Stream* stream, void* buffer, size_t size) {
+  if (Judge(self, kOperationRead) != 0) return 0;
+  return Parent(self)->read(Parent(self), stream, buffer, size);
+}
+
+size_t FaultWrite(FileSystem* self, Stream* stream, const void* data, size_t size) {
+  if (Judge(self, kOperationWrite) != 0) return 0;
+  return Parent(self)->write(Parent(self), stream, data, size);
+}
+
+int FaultSeek(FileSystem* self, Stream* stream, long long offset, int origin) {
+  if (Judge(self, kOperationSeek) != 0) return 0;
+  return Parent(self)->seek(Parent(self), stream, offset, origin);
+}
+
+long long FaultTell(FileSystem* self, Stream* stream) {
+  if (Judge(self, kOperationTell) != 0) return -1;
+  return Parent(self)->tell(Parent(self), stream);
+}
+
+// A failed close still releases the stream, as a close whose flush failed does.
+int FaultClose(FileSystem* self, Stream* stream) {
+  uint32_t error = Judge(self, kOperationClose);
+  int closed = Parent(self)->close(Parent(self), stream);
+  return error != 0 ? 0 : closed;
+}
+
+Search* FaultFindFirst(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry) {
+  if (Judge(self, kOperationFindFirst, pattern) != 0) return nullptr;
+  return Parent(self)->findFirst(Parent(self), pattern, entry);
+}
+
+int FaultFindNext(FileSystem* self, Search* search, DirectoryEntry* entry) {
+  if (Judge(self, kOperationFindNext) != 0) return 0;
+  return Parent(self)->findNext(Parent(self), search, entry);
+}
+
+void FaultFindClose(FileSystem* self, Search* search) {
+  ++StateOf(self)->calls[kOperationFindClose];
+  Parent(self)->findClose(Parent(self), search);
+}
+
+int FaultCreateDirectory(FileSystem* self, const char16_t* path) {
+  if (Judge(self, kOperationCreateDirectory, path) != 0) return 0;
+  return Parent(self)->createDirectory(Parent(self), path);
+}
+
+int FaultRemoveDirectory(FileSystem* self, const char16_t* path) {
+  if (Judge(self, kOperationRemoveDirectory, path) != 0) return 0;
+  return Parent(self)->removeDirectory(Parent(self), path);
+}
+
+int FaultCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
+  if (Judge(self, kOperationCopyFile, from, to) != 0) return 0;
+  return Parent(self)->copyFile(Parent(self), from, to);
+}
+
+int FaultDeleteFile(FileSystem* self, const char16_t* path) {
+  if (Judge(self, kOperationDeleteFile, path) != 0) return 0;
+  return Parent(self)->deleteFile(Parent(self), path);
+}
+
+int FaultSetAttributes(FileSystem* self, const char16_t* path, uint32_t attributes) {
+  if (Judge(self, kOperationSetAttributes, path) != 0) return 0;
+  return Parent(self)->setAttributes(Parent(self), path, attributes);
+}
+
+FileHandle* FaultOpenExisting(FileSystem* self, const char16_t* path) {
+  if (Judge(self, kOperationOpenExisting, path) != 0) return nullptr;
+  return Parent(self)->openExisting(Parent(self), path);
+}
+
+int FaultSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
+  if (Judge(self, kOperationSetFilePointer) != 0) return 0;
+  return Parent(self)->setFilePointer(Parent(self), file, offset);
+}
+
+int FaultSetEndOfFile(FileSystem* self, FileHandle* file) {
+  if (Judge(self, kOperationSetEndOfFile) != 0) return 0;
+  return Parent(self)->setEndOfFile(Parent(self), file);
+}
+
+void FaultCloseHandle(FileSystem* self, FileHandle* file) {
+  ++StateOf(self)->calls[kOperationCloseHandle];
+  Parent(self)->closeHandle(Parent(self), file);
+}
+
+uint32_t FaultLastError(FileSystem* self) {
+  FaultFileSystemState* state = StateOf(self);
+  return state->lastErrorIsOwn ? state->ownError : Parent(self)->lastError(Parent(self));
+}
+
+}  // namespace
+
+void InitFaultFileSystem(FileSystem* fileSystem, FaultFileSystemState* state, FileSystem* parent) {
+  *state = FaultFileSystemState{};
+  state->parent = parent;
+  *fileSystem = FileSystem{state,
+                           FaultOpen,
+                           FaultRead,
+                           FaultWrite,
+                           FaultSeek,
+                           FaultTell,
+                           FaultClose,
+                           FaultFindFirst,
+                           FaultFindNext,
+                           FaultFindClose,
+                           FaultCreateDirectory,
+                           FaultRemoveDirectory,
+                           FaultCopyFile,
+                           FaultDeleteFile,
+                           FaultSetAttributes,
+                           FaultOpenExisting,
+                           FaultSetFilePointer,
+                           FaultSetEndOfFile,
+                           FaultCloseHandle,
+                           FaultLastError};
+}
+
+void FailCall(FaultFileSystemState* state, FileOperation operation, int n, uint32_t error,
+              bool persistent) {
+  int counted = operation == kAnyOperation ? state->failableCalls : state->calls[operation];
+  state->rule = FaultRule{operation, counted + n, persistent, error};
+}
+
+void SetFaultHook(FaultFileSystemState* state, FaultHook hook, void* context) {
+  state->hook = hook;
+  state->hookContext = context;
+}
+
+void ClearFaults(FaultFileSystemState* state) {
+  state->rule = FaultRule{};
+  state->hook = nullptr;
+  state->hookContext = nullptr;
+}
+
+}  // namespace nimbora

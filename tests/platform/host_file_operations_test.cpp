@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "support/device_fixture.h"
+
+namespace nimbora {
+namespace {
+
+constexpr uint32_t kErrorSharingViolation = 32;
+
+class HostFileOperationsTest : public DeviceFixture {
+ protected:
+  void SetUp() override {
+    DeviceFixture::SetUp();
+    WriteHostFile("App/file.txt", "data");
+    WriteHostFile("App/ReadOnly.txt", "kept");
+    SetHostReadOnly("App/ReadOnly.txt", true);
+    MakeHostDirectory("App/Sub");
+    WriteHostFile("Outside/keep.txt", "outside");
+  }
+
+  std::set<std::pair<std::u16string, uint32_t>> Entries(const char16_t* pattern) {
+    std::set<std::pair<std::u16string, uint32_t>> entries;
+    DirectoryEntry entry;
+    Search* search = FindFirstEntry(pattern, &entry);
+    if (search == nullptr) return entries;
+    do {
+      entries.insert({entry.name, entry.attributes});
+    } while (FindNextEntry(search, &entry));
+    CloseSearch(search);
+    return entries;
+  }
+};
+
+// Every failure leaves the tree as it was and reports the device's code.
+TEST_F(HostFileOperationsTest, FailuresReportTheDeviceCodesAndChangeNothing) {
+  struct Case {
+    const char* name;
+    std::function<bool()> succeeded;
+    uint32_t error;
+  } cases[] = {
+      {"directory exists", [] { return CreateDirectoryAt(u"\\App\\Sub"); }, kErrorAlreadyExists},
+      {"directory exists in other case", [] { return CreateDirectoryAt(u"\\app\\SUB"); }, kErrorAlreadyExists},
+      {"file of that name", [] { return CreateDirectoryAt(u"\\APP\\FILE.TXT"); }, kErrorAlreadyExists},
+      {"directory without parent", [] { return CreateDirectoryAt(u"\\Missing\\New"); }, kErrorPathNotFound},
+      {"copy from missing directory", [] { return CopyFileOver(u"\\Missing\\a", u"\\App\\a"); }, kErrorPathNotFound},
+      {"copy of missing file", [] { return CopyFileOver(u"\\App\\none", u"\\App\\a"); }, kErrorFileNotFound},
+      {"copy into missing directory", [] { return CopyFileOver(u"\\App\\file.txt", u"\\Missing\\a"); }, kErrorPathNotFound},
+      {"copy over read-only", [] { return CopyFileOver(u"\\App\\file.txt", u"\\App\\readonly.txt"); }, kErrorAccessDenied},
+      {"copy over directory", [] { return CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub"); }, kErrorAccessDenied},
+      {"copy of directory", [] { return CopyFileOver(u"\\App\\Sub", u"\\App\\a"); }, kErrorAccessDenied},
+      {"copy onto itself", [] { return CopyFileOver(u"\\App\\file.txt", u"\\APP\\File.txt"); }, kErrorSharingViolation},
+      {"delete read-only", [] { return DeleteFileAt(u"\\App\\ReadOnly.txt"); }, kErrorAccessDenied},
+      {"delete missing", [] { return DeleteFileAt(u"\\App\\none"); }, kErrorFileNotFound},
+      {"delete in missing directory", [] { return DeleteFileAt(u"\\Missing\\none"); }, kErrorPathNotFound},
+      {"delete directory", [] { return DeleteFileAt(u"\\App\\Sub"); }, kErrorAccessDenied},
+      {"attributes of missing", [] { return SetAttributesAt(u"\\App\\none", kAttributeNormal); }, kErrorFileNotFound},
+      {"open missing", [] { return OpenStream(u"\\App\\none", u"r") != nullptr; }, kErrorFileNotFound},
+      {"open in missing directory", [] { return OpenStream(u"\\Missing\\a", u"r") != nullptr; }, kErrorPathNotFound},
+      {"create in missing directory", [] { return OpenStream(u"\\Missing\\a", u"w+") != nullptr; }, kErrorPathNotFound},
+      {"update read-only", [] { return OpenStream(u"\\App\\ReadOnly.txt", u"r+") != nullptr; }, kErrorAccessDenied},
+      {"recreate read-only", [] { return OpenStream(u"\\App\\ReadOnly.txt", u"w+") != nullptr; }, kErrorAccessDenied},
+      {"open directory", [] { return OpenStream(u"\\App\\Sub", u"r") != nullptr; }, kErrorAccessDenied},
+      {"cut read-only", [] { return OpenExistingFile(u"\\App\\ReadOnly.txt") != nullptr; }, kErrorAccessDenied},
+      {"cut missing", [] { return OpenExistingFile(u"\\App\\none") != nullptr; }, kErrorFileNotFound},
+  };
+  std::string before = DescribeHostTree();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(c.succeeded());
+    EXPECT_EQ(LastErrorCode(), c.error);
+  }
+  EXPECT_FALSE(RemoveEmptyDirectory(u"\\App"));
+  EXPECT_EQ(DescribeHostTree(), before);
+}
+
+TEST_F(HostFileOperationsTest, CopyOverwritesInPlaceAndCarriesTheReadOnlyFlag) {
+  WriteHostFile("App/long.txt", "a much longer text");
+  ASSERT_TRUE(CopyFileOver(u"\\app\\FILE.txt", u"\\APP\\LONG.TXT"));
+  EXPECT_EQ(ReadHostFile("App/long.txt"), "data");
+
+  ASSERT_TRUE(CopyFileOver(u"\\App\\ReadOnly.txt", u"\\App\\Sub\\New Copy.TXT"));
+  EXPECT_EQ(ReadHostFile("App/Sub/New Copy.TXT"), "kept");
+  EXPECT_TRUE(HostIsReadOnly("App/Sub/New Copy.TXT"));
+  EXPECT_FALSE(HostIsReadOnly("App/long.txt"));
+
+  std::string big(3 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7919 % 251);
+  WriteHostFile("App/big.bin", big);
+  ASSERT_TRUE(CopyFileOver(u"\\App\\big.bin", u"\\App\\Sub\\big.bin"));
+  EXPECT_TRUE(ReadHostFile("App/Sub/big.bin") == big);
+}
+
+TEST_F(HostFileOperationsTest, AttributesGovernDeletion) {
+  ASSERT_TRUE(SetAttributesAt(u"\\App\\file.txt", kAttributeReadOnly));
+  EXPECT_TRUE(HostIsReadOnly("App/file.txt"));
+  EXPECT_FALSE(DeleteFileAt(u"\\App\\file.txt"));
+  ASSERT_TRUE(SetAttributesAt(u"\\APP\\FILE.TXT", kAttributeNormal));
+  EXPECT_TRUE(DeleteFileAt(u"\\App\\file.txt"));
+  EXPECT_FALSE(HostExists("App/file.txt"));
+
+  ASSERT_TRUE(SetAttributesAt(u"\\App\\ReadOnly.txt", kAttributeNormal));
+  EXPECT_TRUE(DeleteFileAt(u"\\App\\ReadOnly.txt"));
+  EXPECT_TRUE(RemoveEmptyDirectory(u"\\app\\sub"));
+  EXPECT_FALSE(HostExists("App/Sub"));
+}
+
+TEST_F(HostFileOperationsTest, CreatesDirectoriesAsSpelled) {
+  ASSERT_TRUE(CreateDirectoryAt(u"\\APP\\New Dir"));
+  ASSERT_TRUE(CreateDirectoryAt(u"\\App\\new dir\\Inner"));
+  EXPECT_TRUE(HostIsDirectory("App/New Dir/Inner"));
+}
+
+TEST_F(HostFileOperationsTest, CutsAFileAtItsPointer) {
+  WriteHostFile("App/main.ini", "[Main]\r\nVersion=1.2.3\r\n");
+  FileHandle* file = OpenExistingFile(u"\\App\\MAIN.INI");
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(SetFilePointerAt(file, 8));
+  EXPECT_TRUE(SetEndOfFileAt(file));
+  EXPECT_FALSE(SetFilePointerAt(file, -1));
+  CloseFileHandle(file);
+  EXPECT_EQ(ReadHostFile("App/main.ini"), "[Main]\r\n");
+}
+
+TEST_F(HostFileOperationsTest, StreamsSeekAndReportPositions) {
+  Stream* stream = OpenStream(u"\\App\\file.txt", u"r+");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_TRUE(SeekStream(stream, 0, kSeekEnd));
+  EXPECT_EQ(StreamPosition(stream), 4);
+  EXPECT_EQ(WriteBytes(stream, "++", 2), 2u);
+  EXPECT_TRUE(SeekStream(stream, -3, kSeekCurrent));
+  char bytes[4] = {};
+  EXPECT_EQ(ReadBytes(stream, bytes, 3), 3u);
+  EXPECT_EQ(std::string(bytes), "a++");
+  EXPECT_FALSE(SeekStream(stream, -1, kSeekSet));
+  EXPECT_EQ(StreamPosition(stream), 6);
+  EXPECT_TRUE(CloseStream(stream));
+  EXPECT_EQ(ReadHostFile("App/file.txt"), "data++");
+
+  stream = OpenStream(u"\\App\\file.txt", u"w+");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_TRUE(CloseStream(stream));
+  EXPECT_EQ(ReadHostFile("App/file.txt"), "");
+}
+
+TEST_F(HostFileOperationsTest, EnumerationYieldsDotEntriesNamesAndAttributes) {
+  std::set<std::pair<std::u16string, uint32_t>> expected = {
+      {u".", kAttributeDirectory},         {u"..", kAttributeDirectory},
+      {u"file.txt", kAttributeNormal},      {u"ReadOnly.txt", kAttributeReadOnly},
+      {u"Sub", kAttributeDirectory},
+  };
+  EXPECT_EQ(Entries(u"\\app\\*.*"), expected);
+
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry(u"/App/*.*", &entry);
+  ASSERT_NE(search, nullptr);
+  EXPECT_EQ(std::u16string(entry.name), u".");
+  ASSERT_TRUE(FindNextEntry(search, &entry));
+  EXPECT_EQ(std::u16string(entry.name), u"..");
+  CloseSearch(search);
+
+  std::set<std::pair<std::u16string, uint32_t>> texts = {{u"file.txt", kAttributeNormal},
+                                                         {u"ReadOnly.txt", kAttributeReadOnly}};
+  EXPECT_EQ(Entries(u"\\App\\*.TXT"), texts);
+}
+
+TEST_F(HostFileOperationsTest, EnumerationYieldsNothingWithoutEntries) {
+  const char16_t* patterns[] = {u"\\App\\Sub\\*.*", u"\\Missing\\*.*", u"\\App\\file.txt\\*.*",
+                                u"\\App\\*.none"};
+  for (const char16_t* pattern : patterns) {
+    DirectoryEntry entry;
+    EXPECT_EQ(FindFirstEntry(pattern, &entry), nullptr);
+  }
+}
+
+TEST_F(HostFileOperationsTest, SymbolicLinksAreFilesAndNeverFollowed) {
+  ASSERT_EQ(symlink("../Outside", HostPath("App/dirlink").c_str()), 0);
+  ASSERT_EQ(symlink("../Outside/keep.txt", HostPath("App/filelink").c_str()), 0);
+  ASSERT_EQ(symlink("../nowhere", HostPath("App/dangling").c_str()), 0);
+  std::string outside = DescribeHostTree("Outside");
+
+  std::set<std::pair<std::u16string, uint32_t>> entries = Entries(u"\\App\\*.*");
+  EXPECT_EQ(entries.count({u"dirlink", kAttributeNormal}), 1u);
+  EXPECT_EQ(entries.count({u"filelink", kAttributeNormal}), 1u);
+  DirectoryEntry entry;
+  EXPECT_EQ(FindFirstEntry(u"\\App\\dirlink\\*.*", &entry), nullptr);
+
+  EXPECT_EQ(OpenStream(u"\\App\\filelink", u"r"), nullptr);
+  EXPECT_FALSE(CopyFileOver(u"\\App\\file.txt", u"\\App\\filelink"));
+  EXPECT_FALSE(CopyFileOver(u"\\App\\dirlink\\keep.txt", u"\\App\\copy.txt"));
+  EXPECT_TRUE(SetAttributesAt(u"\\App\\filelink", kAttributeReadOnly));
+  EXPECT_TRUE(CreateDirectoryAt(u"\\App\\dirlink") == 0 && LastErrorCode() == kErrorAlreadyExists);
+
+  for (const char16_t* link : {u"\\App\\dirlink", u"\\App\\FILELINK", u"\\App\\dangling"}) {
+    EXPECT_TRUE(DeleteFileAt(link));
+  }
+  EXPECT_FALSE(HostExists("App/dirlink") || HostExists("App/filelink") || HostExists("App/dangling"));
+  EXPECT_EQ(DescribeHostTree("Outside"), outside);
+}
+
+}  // namespace
+}  // namespace nimbora
