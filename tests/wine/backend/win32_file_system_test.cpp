@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text_stream.h"
+
 #include <string>
 
 namespace nimbora {
@@ -18,6 +20,7 @@ class Win32FileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs = Win32FileSystem();
+    UseFileSystem(fs);
     RemoveAll();
     ASSERT_EQ(fs->createDirectory(fs, kRoot.c_str()), 1);
   }
@@ -66,6 +69,26 @@ TEST_F(Win32FileSystemTest, StreamsKeepBytesUntranslated) {
   const std::string bytes = "line\nnext\r\nend\x1a\xff";
   WriteFile(kRoot + u"bytes.ini", bytes);
   EXPECT_EQ(ReadFile(kRoot + u"bytes.ini"), bytes);
+}
+
+// The text layer stores the device's UTF-8 and CR LF; a stream in the C
+// runtime's text mode would turn each CR LF into CR CR LF.
+TEST_F(Win32FileSystemTest, TextLayerStoresCrLfAndUtf8) {
+  const std::u16string path = kRoot + u"main.ini";
+  Stream* stream = fs->open(fs, path.c_str(), u"w+");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(PrintText(stream, u"[Main]\n%s=%s\n", u"Title", u"Z\u00fcrich"), 1);
+  EXPECT_EQ(fs->close(fs, stream), 1);
+  EXPECT_EQ(ReadFile(path), "[Main]\r\nTitle=Z\xc3\xbcrich\r\n");
+
+  stream = fs->open(fs, path.c_str(), u"r");
+  ASSERT_NE(stream, nullptr);
+  char16_t line[32];
+  ASSERT_GT(ReadTextLine(stream, line, 32), 0);
+  EXPECT_EQ(std::u16string(line), u"[Main]\n");
+  ASSERT_GT(ReadTextLine(stream, line, 32), 0);
+  EXPECT_EQ(std::u16string(line), u"Title=Z\u00fcrich\n");
+  fs->close(fs, stream);
 }
 
 TEST_F(Win32FileSystemTest, StreamModesAndPositions) {
@@ -120,6 +143,7 @@ TEST_F(Win32FileSystemTest, CopyOverwritesAndReadOnlyNeedsNormalAttributes) {
   WriteFile(locked, "x");
   EXPECT_EQ(fs->setAttributes(fs, locked.c_str(), kAttributeReadOnly), 1);
   EXPECT_EQ(fs->deleteFile(fs, locked.c_str()), 0);
+  EXPECT_EQ(fs->lastError(fs), kErrorAccessDenied);
   EXPECT_EQ(fs->setAttributes(fs, locked.c_str(), kAttributeNormal), 1);
   EXPECT_EQ(fs->deleteFile(fs, locked.c_str()), 1);
   EXPECT_EQ(ReadFile(locked), "<missing>");
