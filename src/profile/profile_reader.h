@@ -15,7 +15,9 @@ extern int Utf16Mode;
 int ReadProfileString(const char16_t* section, const char16_t* key, const char16_t* defaultText,
                       char16_t* output, int capacity, const char16_t* path);
 
-// Delivers the next line (at most 259 characters) into a 260-character buffer.
+// Delivers the next line (at most 259 characters, ending in LF when a line
+// end closed it) into a 260-character buffer; 0 when there is none. A UTF-16
+// line end (CR, LF or CR LF) is delivered as one LF, as the text stream does.
 int ReadProfileLine(char16_t* line, Stream* stream);
 
 }  // namespace nimbora

@@ -1,0 +1,123 @@
+// nimbora-profile: reads and changes a profile file on the host exactly as
+// the panel does, for package authors and field engineers.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/host/host_file_system.h"
+#include "platform/host/host_utf8.h"
+#include "platform/wide_string.h"
+#include "profile/profile_reader.h"
+#include "profile/profile_writer.h"
+
+namespace {
+
+using namespace nimbora;
+
+constexpr int kTextCapacity = 4096;
+constexpr int kDefaultCapacity = 260;
+constexpr int kMaxCapacity = kTextCapacity;
+
+const char kUsage[] =
+    "usage: nimbora-profile get FILE SECTION KEY [--default TEXT] [--capacity N]\n"
+    "       nimbora-profile set FILE SECTION KEY VALUE\n"
+    "       nimbora-profile delete FILE SECTION [KEY]\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+struct WideText {
+  char16_t text[kTextCapacity];
+};
+
+int ToWide(const char* text, WideText* wide) {
+  return WideFromHostName(text, wide->text, kTextCapacity);
+}
+
+// The host root "/" stands for the device's "\", so a host path becomes the
+// device path of the same components; a relative one is taken from here.
+int ToDevicePath(const char* hostPath, WideText* devicePath) {
+  char absolute[kHostPathCapacity];
+  if (hostPath[0] == '/') {
+    if (std::strlen(hostPath) >= sizeof absolute) return 0;
+    std::strcpy(absolute, hostPath);
+  } else {
+    if (getcwd(absolute, sizeof absolute) == nullptr) return 0;
+    size_t used = std::strlen(absolute);
+    if (used + 1 + std::strlen(hostPath) >= sizeof absolute) return 0;
+    absolute[used] = '/';
+    std::strcpy(absolute + used + 1, hostPath);
+  }
+  for (char* c = absolute; *c != 0; ++c) {
+    if (*c == '/') *c = '\\';
+  }
+  return ToWide(absolute, devicePath);
+}
+
+// Accepts 1 to kMaxCapacity written in decimal digits only.
+int ParseCapacity(const char* text, int* capacity) {
+  if (*text == 0 || std::strspn(text, "0123456789") != std::strlen(text)) return 0;
+  if (std::strlen(text) > 9) return 0;
+  *capacity = std::atoi(text);
+  return *capacity >= 1 && *capacity <= kMaxCapacity;
+}
+
+int PrintWide(const char16_t* text) {
+  static char utf8[4 * kTextCapacity];
+  if (!HostNameFromWide(text, WideLength(text), utf8, sizeof utf8)) return 0;
+  std::printf("%s\n", utf8);
+  return 1;
+}
+
+int Get(const WideText& path, int argc, char** argv) {
+  static WideText section, key, defaultText, output;
+  int capacity = kDefaultCapacity;
+  defaultText.text[0] = 0;
+  if (!ToWide(argv[0], &section) || !ToWide(argv[1], &key)) return Usage();
+  for (int i = 2; i < argc; i += 2) {
+    if (i + 1 >= argc) return Usage();
+    if (std::strcmp(argv[i], "--default") == 0) {
+      if (!ToWide(argv[i + 1], &defaultText)) return Usage();
+    } else if (std::strcmp(argv[i], "--capacity") != 0 || !ParseCapacity(argv[i + 1], &capacity)) {
+      return Usage();
+    }
+  }
+  ReadProfileString(section.text, key.text, defaultText.text, output.text, capacity, path.text);
+  return PrintWide(output.text) ? 0 : 1;
+}
+
+// set FILE SECTION KEY VALUE, delete FILE SECTION [KEY]: exit 0 on result 1.
+int Write(const WideText& path, int isSet, int argc, char** argv) {
+  static WideText texts[3];
+  const char16_t* given[3] = {nullptr, nullptr, nullptr};
+  int valid = isSet ? argc == 3 : argc == 1 || argc == 2;
+  if (!valid) return Usage();
+  for (int i = 0; i < argc; ++i) {
+    if (!ToWide(argv[i], &texts[i])) return Usage();
+    given[i] = texts[i].text;
+  }
+  return WriteProfileString(given[0], given[1], given[2], path.text) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return Usage();
+  static FileSystem fileSystem;
+  static HostFileSystemState state;
+  static WideText path;
+  if (!InitHostFileSystem(&fileSystem, &state, "/") || !ToDevicePath(argv[2], &path)) {
+    std::fprintf(stderr, "nimbora-profile: cannot use %s\n", argv[2]);
+    return 2;
+  }
+  UseFileSystem(&fileSystem);
+  const char* command = argv[1];
+  if (std::strcmp(command, "get") == 0) return argc >= 5 ? Get(path, argc - 3, argv + 3) : Usage();
+  if (std::strcmp(command, "set") == 0) return Write(path, 1, argc - 3, argv + 3);
+  if (std::strcmp(command, "delete") == 0) return Write(path, 0, argc - 3, argv + 3);
+  return Usage();
+}
