@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/drawing.h"
+#include "platform/file_system.h"
 
 namespace nimbora {
 
@@ -25,17 +26,22 @@ struct ScreenResources {
 // The user's language ("Langue" in main.ini) and the path of Language.ini.
 struct Language {
   char16_t name[kLanguageCapacity];
-  char16_t textsPath[260];
+  char16_t textsPath[kPathCapacity];
 };
 
 void ChooseLanguage(Language* language);
+// Gets the window's device context, creates both fonts and the blanking
+// brush, and sets the text colour and the transparent background.
 void SetUpScreen(Window* window, bool selectLargeFont, ScreenResources* screen);
 // Selects the large font, keeping the font it replaces.
 void SelectLargeFont(ScreenResources* screen);
+// Selects the kept font back, then deletes what the set-up created.
 void ReleaseScreen(ScreenResources* screen);
 void BlankBand(const ScreenResources* screen, const Rect& band);
 int ReadScreenText(const Language* language, const char16_t* key, const char16_t* defaultText,
                    char16_t* text, int capacity);
+// Draws the text once: in the current font when it fits the band's width,
+// otherwise in the fallback font (clipped if it is still too wide).
 void DrawFittedText(Surface* surface, const char16_t* text, const Rect& band, uint32_t format,
                     DrawObject* fallbackFont);
 

@@ -12,7 +12,7 @@
 #include "platform/shell.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/window.h"
-#include "resource.h"
+#include "updater_resources.h"
 
 namespace nimbora {
 namespace {
@@ -53,11 +53,11 @@ class Win32WindowTest : public ::testing::Test {
 
 TEST_F(Win32WindowTest, ResourcesLoad) {
   char16_t text[100];
-  EXPECT_EQ(LoadStringResource(ThisInstance(), IDS_TITLE, text, 100), 6);
+  EXPECT_EQ(LoadStringResource(ThisInstance(), IDS_UPDATER_TITLE, text, 100), 6);
   EXPECT_EQ(std::u16string(text), u"Update");
-  EXPECT_EQ(LoadStringResource(ThisInstance(), IDS_CLASS_NAME, text, 4), 3);
+  EXPECT_EQ(LoadStringResource(ThisInstance(), IDS_UPDATER_CLASS, text, 4), 3);
   EXPECT_EQ(std::u16string(text), u"UPD");
-  EXPECT_NE(LoadAcceleratorResource(ThisInstance(), IDR_ACCELERATORS), nullptr);
+  EXPECT_NE(LoadAcceleratorResource(ThisInstance(), IDR_UPDATER_ACCELERATORS), nullptr);
   EXPECT_EQ(LoadAcceleratorResource(ThisInstance(), 77), nullptr);
 }
 
@@ -78,7 +78,7 @@ TEST_F(Win32WindowTest, PostedMessagesReachTheProcedureAndQuitEndsTheLoop) {
   Message message;
   ASSERT_EQ(GetNextMessage(&message), 1);
   EXPECT_EQ(message.message, kTestMessage);
-  EXPECT_EQ(OfferToAccelerators(window, LoadAcceleratorResource(ThisInstance(), IDR_ACCELERATORS),
+  EXPECT_EQ(OfferToAccelerators(window, LoadAcceleratorResource(ThisInstance(), IDR_UPDATER_ACCELERATORS),
                                 &message),
             0);
   DispatchToWindow(&message);

@@ -1,0 +1,91 @@
+#include "display/main_window.h"
+
+#include "control/update_run.h"
+#include "display/application_launch.h"
+#include "updater_resources.h"
+
+namespace nimbora {
+
+bool WaitingForKey = false;
+
+namespace {
+
+constexpr int kResourceTextCapacity = 100;
+
+Window* mainWindow = nullptr;
+StartStatus startStatus = StartStatus::None;
+
+}  // namespace
+
+intptr_t MainWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case kMessageCreate:
+      return 0;
+    case kMessageDestroy:
+      PostQuitWith(0);
+      return 0;
+    case kMessagePaint:
+      BeginWindowPaint(window);
+      EndWindowPaint(window);
+      return 0;
+    case kMessageKeyDown:
+      if (WaitingForKey) {
+        WaitingForKey = false;
+        LaunchApplication(mainWindow);
+      }
+      return 0;
+    default:
+      return DefaultProcessing(window, message, wParam, lParam);
+  }
+}
+
+bool InstanceStart(Instance* instance, int showMode) {
+  char16_t title[kResourceTextCapacity];
+  char16_t className[kResourceTextCapacity];
+  LoadStringResource(instance, IDS_UPDATER_TITLE, title, kResourceTextCapacity);
+  LoadStringResource(instance, IDS_UPDATER_CLASS, className, kResourceTextCapacity);
+
+  WindowClass windowClass{};  // no extra bytes, cursor or menu
+  windowClass.style = kClassStyleRedrawOnResize;
+  windowClass.procedure = MainWindowProc;
+  windowClass.instance = instance;
+  windowClass.icon = LoadIconResource(instance, IDI_UPDATER);
+  windowClass.background = StockObject(kStockBlackBrush);
+  windowClass.className = className;
+  if (RegisterWindowClass(&windowClass) == 0) return false;
+
+  WindowSpec spec{};  // no extended style, parent, menu or creation data
+  spec.className = className;
+  spec.title = title;
+  spec.style = kWindowStyleVisible;
+  spec.x = spec.y = spec.width = spec.height = kDefaultPosition;
+  spec.instance = instance;
+  Window* window = CreateWindowFrom(&spec);
+  if (window == nullptr) return false;
+  mainWindow = window;
+
+  ShowWindowWith(window, showMode);
+  PaintWindowNow(window);
+  MovePointerTo(800, 480);  // the bottom-right corner, out of the way
+  HidePointer();
+  RunUpdate(mainWindow, startStatus);
+  return true;
+}
+
+int ProgramEntry(Instance* instance, const char16_t* commandLine, int showMode) {
+  startStatus = DecodeStartStatus(commandLine);
+  WaitingForKey = false;
+  if (!InstanceStart(instance, showMode)) return 0;
+
+  Accelerators* accelerators = LoadAcceleratorResource(instance, IDR_UPDATER_ACCELERATORS);
+  Message message{};
+  while (GetNextMessage(&message) != 0) {
+    if (OfferToAccelerators(message.window, accelerators, &message) == 0) {
+      TranslateKeyMessage(&message);
+      DispatchToWindow(&message);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace nimbora

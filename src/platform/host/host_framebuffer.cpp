@@ -1,0 +1,47 @@
+// The panel's 800 x 480 screen as a 32-bit framebuffer.
+#include "platform/host/host_internal.h"
+#include "platform/host/host_platform.h"
+
+namespace nimbora {
+
+namespace {
+
+uint32_t pixels[kHostScreenWidth * kHostScreenHeight];
+
+int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+unsigned Mix(unsigned from, unsigned to, unsigned coverage) {
+  return (from * (255 - coverage) + to * coverage + 127) / 255;
+}
+
+}  // namespace
+
+uint32_t RgbOf(Colour colour) {
+  return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+}
+
+const uint32_t* HostScreenPixels() { return pixels; }
+
+void ClearScreen() { FillScreenRect(Rect{0, 0, kHostScreenWidth, kHostScreenHeight}, 0); }
+
+void FillScreenRect(const Rect& rect, uint32_t rgb) {
+  int left = Clamp(rect.left, 0, kHostScreenWidth);
+  int right = Clamp(rect.right, 0, kHostScreenWidth);
+  int top = Clamp(rect.top, 0, kHostScreenHeight);
+  int bottom = Clamp(rect.bottom, 0, kHostScreenHeight);
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) pixels[y * kHostScreenWidth + x] = rgb;
+  }
+}
+
+void BlendScreenPixel(int x, int y, uint32_t rgb, unsigned coverage) {
+  if (x < 0 || y < 0 || x >= kHostScreenWidth || y >= kHostScreenHeight) return;
+  uint32_t& pixel = pixels[y * kHostScreenWidth + x];
+  uint32_t blended = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    blended |= Mix((pixel >> shift) & 0xFF, (rgb >> shift) & 0xFF, coverage) << shift;
+  }
+  pixel = blended;
+}
+
+}  // namespace nimbora

@@ -1,0 +1,114 @@
+// A real 800 x 480 window showing the framebuffer, and the keyboard as the
+// panel's key input.
+#include <SDL.h>
+
+#include "platform/host/host_internal.h"
+#include "platform/host/host_platform.h"
+
+namespace nimbora {
+
+namespace {
+
+bool initialised = false;
+SDL_Window* sdlWindow = nullptr;
+SDL_Renderer* renderer = nullptr;
+SDL_Texture* texture = nullptr;
+
+struct KeyMapping {
+  SDL_Keycode key;
+  unsigned virtualKey;
+};
+
+constexpr KeyMapping kKeyMappings[] = {
+    {SDLK_SPACE, 0x20},  {SDLK_RETURN, 0x0D}, {SDLK_ESCAPE, 0x1B}, {SDLK_BACKSPACE, 0x08},
+    {SDLK_TAB, 0x09},    {SDLK_LCTRL, 0x11},  {SDLK_RCTRL, 0x11},  {SDLK_LSHIFT, 0x10},
+    {SDLK_RSHIFT, 0x10}, {SDLK_LEFT, 0x25},   {SDLK_UP, 0x26},     {SDLK_RIGHT, 0x27},
+    {SDLK_DOWN, 0x28},
+};
+
+unsigned VirtualKeyOf(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return static_cast<unsigned>('0' + (key - SDLK_0));
+  for (const KeyMapping& mapping : kKeyMappings) {
+    if (mapping.key == key) return mapping.virtualKey;
+  }
+  return 0;
+}
+
+void Handle(const SDL_Event& event) {
+  if (event.type == SDL_QUIT) {
+    RequestClose();
+  } else if (event.type == SDL_KEYDOWN) {
+    unsigned virtualKey = VirtualKeyOf(event.key.keysym.sym);
+    if (virtualKey != 0) PushKeyDown(virtualKey, (event.key.keysym.mod & KMOD_CTRL) != 0);
+  } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+    PresentScreen();
+  }
+}
+
+}  // namespace
+
+bool OpenPresentation(std::string* error) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    *error = std::string("cannot open a window: ") + SDL_GetError();
+    return false;
+  }
+  initialised = true;
+  return true;
+}
+
+bool PresentationOpen() { return initialised; }
+
+void ShowPresentation(const char16_t* title) {
+  if (!initialised || sdlWindow != nullptr) return;
+  std::string name = Utf8Of(title, static_cast<int>(std::char_traits<char16_t>::length(title)));
+  sdlWindow = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                               kHostScreenWidth, kHostScreenHeight, SDL_WINDOW_SHOWN);
+  if (sdlWindow == nullptr) return;
+  renderer = SDL_CreateRenderer(sdlWindow, -1, 0);
+  if (renderer != nullptr) {
+    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                kHostScreenWidth, kHostScreenHeight);
+  }
+  PresentScreen();
+}
+
+void PresentScreen() {
+  if (texture == nullptr) return;
+  SDL_UpdateTexture(texture, nullptr, HostScreenPixels(), kHostScreenWidth * 4);
+  SDL_RenderClear(renderer);
+  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+}
+
+void MovePresentationPointer(int x, int y) {
+  if (sdlWindow != nullptr) SDL_WarpMouseInWindow(sdlWindow, x, y);
+}
+
+void HidePresentationPointer() {
+  if (initialised) SDL_ShowCursor(SDL_DISABLE);
+}
+
+void PumpPresentation(int waitMilliseconds) {
+  if (!initialised) return;
+  SDL_Event event;
+  bool got = waitMilliseconds > 0 ? SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
+                                  : SDL_PollEvent(&event) != 0;
+  while (got) {
+    Handle(event);
+    got = SDL_PollEvent(&event) != 0;
+  }
+}
+
+void ClosePresentation() {
+  if (texture != nullptr) SDL_DestroyTexture(texture);
+  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+  if (sdlWindow != nullptr) SDL_DestroyWindow(sdlWindow);
+  if (initialised) SDL_Quit();
+  texture = nullptr;
+  renderer = nullptr;
+  sdlWindow = nullptr;
+  initialised = false;
+}
+
+}  // namespace nimbora

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "display/display_test_support.h"
+#include "display/main_window.h"
+#include "platform/host/host_platform.h"
+
+namespace nimbora {
+namespace {
+
+class EventLoopTest : public DisplayTest {
+ protected:
+  void SetUp() override {
+    DisplayTest::SetUp();
+    InstallApplication();
+    WriteMainIni("[Main]\nVersion=1.2.3\n");
+  }
+  int Run(const char16_t* commandLine) { return ProgramEntry(nullptr, commandLine, 5); }
+  // Each event as "op" or "op:value" for keys, commands and launches.
+  std::vector<std::string> Events() const {
+    std::vector<std::string> events;
+    for (const std::string& line : LogLines()) {
+      size_t op = line.find("\"op\":\"") + 6;
+      std::string name = line.substr(op, line.find('"', op) - op);
+      if (name == "key" || name == "command") {
+        name += ":" + line.substr(line.rfind(':') + 1, line.size() - line.rfind(':') - 2);
+      }
+      if (name == "text") name += ":" + line.substr(line.find("\"text\":\"") + 8, 12);
+      events.push_back(name);
+    }
+    return events;
+  }
+};
+
+TEST_F(EventLoopTest, WithoutStatusOrPackageTheApplicationStartsAtOnce) {
+  HostPressKey('A', false);
+  EXPECT_EQ(Run(u""), 0);
+  std::vector<std::string> expected{"fill", "fill", "text:KT4200    43", "text:Version 1.2.",
+                                    "text:Starting ...", "launch", "sleep", "post"};
+  EXPECT_EQ(Events(), expected);  // the run drew nothing; the key came too late
+  EXPECT_FALSE(WaitingForKey);
+}
+
+TEST_F(EventLoopTest, AKeyPressedDuringTheRunStartsTheApplicationOnceTheLoopRuns) {
+  HostPressKey('A', false);
+  HostPressKey('B', false);
+  EXPECT_EQ(Run(u"SUCCESS"), 0);
+  std::vector<std::string> expected{"fill",
+                                    "text:Successfully",
+                                    "text:Press any ke",
+                                    "key:65",
+                                    "fill",
+                                    "fill",
+                                    "text:KT4200    43",
+                                    "text:Version 1.2.",
+                                    "text:Starting ...",
+                                    "launch",
+                                    "sleep",
+                                    "post"};
+  EXPECT_EQ(Events(), expected);  // "B" never starts it again
+}
+
+TEST_F(EventLoopTest, ControlKeyDownIsAKeyPressButControlLettersAreCommands) {
+  RestartHost("ctrl+q");
+  EXPECT_EQ(Run(u"FAILURE"), 0);
+  std::vector<std::string> events = Events();
+  ASSERT_GE(events.size(), 4u);
+  EXPECT_EQ(events[1], "text:Failed to up");
+  EXPECT_EQ(events[3], "key:17");
+  EXPECT_EQ(std::count(events.begin(), events.end(), "launch"), 1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "key:81"), 0);
+}
+
+TEST_F(EventLoopTest, OnlyAKeyPressWhileWaitingStartsTheApplication) {
+  Window* window = OpenPlainWindow();
+  WaitingForKey = false;
+  EXPECT_EQ(MainWindowProc(window, kMessageKeyDown, 'A', 1), 0);
+  WaitingForKey = true;
+  EXPECT_EQ(MainWindowProc(window, kMessageCommand, 0x10000 | 40002, 0), 0);
+  EXPECT_EQ(MainWindowProc(window, kMessageCommand, 0x10000 | 1, 0), 0);
+  EXPECT_TRUE(WaitingForKey);
+  EXPECT_TRUE(LogLines().empty());
+  WaitingForKey = false;
+}
+
+TEST_F(EventLoopTest, AFailedWindowCreationEndsWithZeroAndNoRun) {
+  OpenPlainWindow();  // the panel's one window is taken
+  EXPECT_EQ(Run(u"SUCCESS"), 0);
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_FALSE(WaitingForKey);
+  EXPECT_EQ(ReadHostFile("ResidentFlash/Nimbora/main.ini"), "[Main]\nVersion=1.2.3\n");
+}
+
+}  // namespace
+}  // namespace nimbora

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "display/display_test_support.h"
+#include "display/status_screen.h"
+#include "platform/host/host_platform.h"
+
+namespace nimbora {
+namespace {
+
+using ScreenTextsTest = DisplayTest;
+
+std::string Utf16File(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+const std::string kTexts =
+    "[English]\r\nUpdate=Updating\r\n"
+    "[Deutsch]\r\nUpdate=Dateien werden aktualisiert ...\r\nSuccess=Fertig.\r\n";
+
+struct TextsCase {
+  const char* name;
+  const char* mainIni;      // nullptr: no main.ini
+  std::string languageIni;  // empty: no Language.ini
+  const char16_t* key;
+  const char16_t* expected;
+};
+
+class ScreenTextCaseTest : public DisplayTest, public ::testing::WithParamInterface<TextsCase> {};
+
+TEST_P(ScreenTextCaseTest, TextsComeFromTheUsersLanguageOrTheDefaults) {
+  if (GetParam().mainIni != nullptr) WriteMainIni(GetParam().mainIni);
+  if (!GetParam().languageIni.empty()) WriteLanguageIni(GetParam().languageIni);
+  Language language;
+  ChooseLanguage(&language);
+  char16_t text[kScreenTextCapacity];
+  ReadScreenText(&language, GetParam().key, u"the default", text, kScreenTextCapacity);
+  EXPECT_EQ(std::u16string(text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ScreenTextCaseTest,
+    ::testing::Values(
+        TextsCase{"KeyOfTheLanguage", "[Option]\nLangue=Deutsch\n", kTexts, u"Success", u"Fertig."},
+        TextsCase{"KeyMissingInTheLanguage", "[Option]\nLangue=deutsch\n", kTexts, u"Press",
+                  u"the default"},
+        TextsCase{"LanguageWithoutSection", "[Option]\nLangue=Klingon\n", kTexts, u"Update",
+                  u"the default"},
+        TextsCase{"EnglishWithoutMainIni", nullptr, kTexts, u"Update", u"Updating"},
+        TextsCase{"NoLanguageIni", "[Option]\nLangue=Deutsch\n", "", u"Update", u"the default"},
+        TextsCase{"Utf16LanguageIni",
+                  "[Option]\nLangue=Fran\xC3\xA7"
+                  "ais\n",
+                  Utf16File(u"[Français]\r\nUpdate=Mise à jour des fichiers ...\r\n"), u"Update",
+                  u"Mise à jour des fichiers ..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ScreenTextsTest, TheLanguageIsReadFromMainIniAndTheTextsPathFormed) {
+  WriteMainIni("[Option]\nLangue=Deutsch\n");
+  Language language;
+  ChooseLanguage(&language);
+  EXPECT_EQ(std::u16string(language.name), u"Deutsch");
+  EXPECT_EQ(std::u16string(language.textsPath), u"\\ResidentFlash\\Nimbora\\Language.ini");
+}
+
+struct SetUpCase {
+  const char* name;
+  bool selectLargeFont;
+  const char* drawn;
+};
+
+class ScreenSetUpTest : public DisplayTest, public ::testing::WithParamInterface<SetUpCase> {};
+
+TEST_P(ScreenSetUpTest, SetUpDrawsInTheTextColourAndReleaseFreesEverything) {
+  ScreenResources screen{};
+  SetUpScreen(OpenPlainWindow(), GetParam().selectLargeFont, &screen);
+  Rect band = kPromptBand;
+  DrawTextInRect(screen.surface, u"HHH", -1, &band, kAlignLeft);
+  BlankBand(&screen, kMessageBand);
+  ReleaseScreen(&screen);
+  EXPECT_EQ(HostLiveDrawingResources(), 0);
+  ASSERT_EQ(DrawnTexts().size(), 1u);
+  EXPECT_EQ(DrawnTexts()[0], GetParam().drawn);
+  EXPECT_EQ(LogLines("fill").back(), R"({"t":0,"op":"fill","rect":[20,200,780,240]})");
+  bool textColourFound = false;
+  for (int x = 20; x < 100; ++x) {
+    textColourFound |= HostScreenPixels()[310 * kHostScreenWidth + x] == 0xC896C8;
+  }
+  EXPECT_TRUE(textColourFound);  // transparent: no white box behind the glyphs either
+  EXPECT_NE(HostScreenPixels()[300 * kHostScreenWidth + 20], 0xFFFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, ScreenSetUpTest,
+                         ::testing::Values(SetUpCase{"LargeFontSelected", true, "HHH|300|0|32"},
+                                           SetUpCase{"DefaultFontKept", false, "HHH|300|0|0"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace nimbora

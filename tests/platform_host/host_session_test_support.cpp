@@ -1,0 +1,81 @@
+#include "platform_host/host_session_test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace nimbora {
+
+namespace fs = std::filesystem;
+
+std::vector<Message> HostSessionTest::received;
+
+namespace {
+
+intptr_t RecordingProcedure(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  HostSessionTest::received.push_back(Message{window, message, wParam, lParam});
+  return DefaultProcessing(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void HostSessionTest::SetUp() {
+  std::string pattern = (fs::temp_directory_path() / "nimbora-host-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  dir = pattern;
+  received.clear();
+  Start(nullptr, nullptr);
+}
+
+void HostSessionTest::TearDown() {
+  HostFinish(0);
+  std::error_code error;
+  fs::remove_all(dir, error);
+}
+
+void HostSessionTest::Restart(const char* keys, const char* screensDir) {
+  HostFinish(0);
+  Start(keys, screensDir);
+}
+
+void HostSessionTest::Start(const char* keys, const char* screensDir) {
+  std::string log = dir + "/draw.log";
+  HostOptions options{dir.c_str(), false, true, keys, screensDir, log.c_str()};
+  char error[200] = "";
+  ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
+}
+
+Window* HostSessionTest::OpenWindow() {
+  WindowClass windowClass{
+      0, RecordingProcedure, 0, 0, nullptr, nullptr, StockObject(kStockBlackBrush), u"TEST"};
+  EXPECT_NE(RegisterWindowClass(&windowClass), 0);
+  WindowSpec spec{0, u"test", u"Test", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
+  Window* window = CreateWindowFrom(&spec);
+  EXPECT_NE(window, nullptr);
+  return window;
+}
+
+std::vector<std::string> HostSessionTest::LogLines() const {
+  std::ifstream in(dir + "/draw.log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+Rect HostSessionTest::LitBounds() const {
+  Rect bounds{kHostScreenWidth, kHostScreenHeight, 0, 0};
+  for (int y = 0; y < kHostScreenHeight; ++y) {
+    for (int x = 0; x < kHostScreenWidth; ++x) {
+      if (Pixel(x, y) == 0) continue;
+      bounds = Rect{std::min(bounds.left, x), std::min(bounds.top, y),
+                    std::max(bounds.right, x + 1), std::max(bounds.bottom, y + 1)};
+    }
+  }
+  return bounds;
+}
+
+uint32_t HostSessionTest::Pixel(int x, int y) const {
+  return HostScreenPixels()[y * kHostScreenWidth + x];
+}
+
+}  // namespace nimbora
