@@ -15,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR arguments, in
   if (length == 0 || length >= MAX_PATH || slash == NULL) return 1;
   if ((size_t)(slash + 1 - path) + sizeof logName / sizeof logName[0] > MAX_PATH) return 1;
   wcscpy(slash + 1, logName);
-  log = _wfopen(path, L"a");
+  log = _wfopen(path, L"ab");
   if (log == NULL) return 1;
   fprintf(log, "started with arguments [%ls]\n", arguments);
   return fclose(log) == 0 ? 0 : 1;
