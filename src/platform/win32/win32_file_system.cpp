@@ -11,6 +11,13 @@ namespace nimbora {
 
 namespace {
 
+static_assert(kAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
+                  kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
+                  kAttributeNormal == FILE_ATTRIBUTE_NORMAL,
+              "the seam's attributes are the system's");
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+                  kErrorAlreadyExists == ERROR_ALREADY_EXISTS,
+              "the seam's error codes are the system's");
 static_assert(kSeekSet == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END,
               "the seam's seek origins are the C runtime's");
 
