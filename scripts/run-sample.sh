@@ -51,6 +51,12 @@ echo "  installed: $before_version -> $(installed)"
 echo "  added:     ${added:-none}"
 echo "  changed:   ${changed:-none}"
 echo "  removed:   ${removed:-none}"
+# The application is started without waiting for it: give it a moment.
+tries=0
+while [ "$(starts)" -le "$before_starts" ] && [ $tries -lt 30 ]; do
+  sleep 0.1
+  tries=$((tries + 1))
+done
 if [ "$(starts)" -gt "$before_starts" ]; then
   echo "  application started: yes ($(tail -n 1 "$app/started.log"))"
 else

@@ -55,7 +55,8 @@ bool CopyContents(int from, int to) {
   }
 }
 
-// The target takes the source's read-only flag, as the device's copy does.
+// The target takes the source's read-only flag, as the device's copy does,
+// and on the host its execute bits too, so a copied program still starts.
 bool CopyOpenFiles(FileSystem* self, int from, const struct stat& source, int to,
                    const struct stat& target, const char* targetPath) {
   // Emptying the target would lose the source when both are one file.
@@ -64,7 +65,7 @@ bool CopyOpenFiles(FileSystem* self, int from, const struct stat& source, int to
   }
   bool emptied = target.st_size == 0 || ftruncate(to, 0) == 0;
   bool copied = emptied && CopyContents(from, to) &&
-                (!IsReadOnlyMode(source.st_mode) || fchmod(to, source.st_mode & 07555) == 0);
+                fchmod(to, source.st_mode & 07777) == 0;
   return copied || FailWithErrno(self, targetPath);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -75,10 +76,14 @@ bool PrepareScreensDir(const char* dir, std::string* message) {
   return true;
 }
 
+// The root is made absolute: a started program runs in its own directory,
+// where a relative root would no longer lead to it.
 bool InstallFileSystem(const char* root, std::string* message) {
+  char absolute[PATH_MAX];
   struct stat status {};
-  if (stat(root, &status) != 0 || !S_ISDIR(status.st_mode) ||
-      InitHostFileSystem(&session.fileSystem, &session.fileSystemState, root) == 0) {
+  if (realpath(root, absolute) == nullptr || stat(absolute, &status) != 0 ||
+      !S_ISDIR(status.st_mode) ||
+      InitHostFileSystem(&session.fileSystem, &session.fileSystemState, absolute) == 0) {
     *message = std::string("the device root ") + root + " is not a directory";
     return false;
   }
