@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs every test: once normally and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# Windows build under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
@@ -10,3 +11,6 @@ sh scripts/build.sh build
 
 sh scripts/build.sh build-asan -DNIMBORA_SANITIZE=ON
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")
+
+sh scripts/build-windows.sh build-windows
+sh tests/wine/run_wine_tests.sh build-windows build

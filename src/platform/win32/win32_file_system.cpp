@@ -1,0 +1,148 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/win32/win32_handles.h"
+
+namespace nimbora {
+
+namespace {
+
+static_assert(kAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
+                  kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
+                  kAttributeNormal == FILE_ATTRIBUTE_NORMAL,
+              "the seam's attributes are the system's");
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+                  kErrorAlreadyExists == ERROR_ALREADY_EXISTS,
+              "the seam's error codes are the system's");
+static_assert(kSeekSet == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END,
+              "the seam's seek origins are the C runtime's");
+
+FILE* AsFile(Stream* stream) { return reinterpret_cast<FILE*>(stream); }
+HANDLE AsHandle(Search* search) { return reinterpret_cast<HANDLE>(search); }
+HANDLE AsHandle(FileHandle* file) { return reinterpret_cast<HANDLE>(file); }
+
+Stream* Open(FileSystem*, const char16_t* path, const char16_t* mode) {
+  // Always binary: the portable text layer does the UTF-8 and CR LF forms,
+  // so both backends store the same bytes.
+  wchar_t binaryMode[8];
+  int length = 0;
+  for (; mode[length] != u'\0' && length < 6; ++length) binaryMode[length] = mode[length];
+  binaryMode[length++] = L'b';
+  binaryMode[length] = L'\0';
+  return reinterpret_cast<Stream*>(_wfopen(AsWide(path), binaryMode));
+}
+
+size_t Read(FileSystem*, Stream* stream, void* buffer, size_t size) {
+  return fread(buffer, 1, size, AsFile(stream));
+}
+
+size_t Write(FileSystem*, Stream* stream, const void* data, size_t size) {
+  return fwrite(data, 1, size, AsFile(stream));
+}
+
+// fseek and ftell take a 32-bit long here, as on the device (which has no
+// 64-bit variants); profile files are far below that limit.
+int Seek(FileSystem*, Stream* stream, long long offset, int origin) {
+  if (offset > LONG_MAX || offset < LONG_MIN) return 0;
+  return fseek(AsFile(stream), static_cast<long>(offset), origin) == 0 ? 1 : 0;
+}
+
+long long Tell(FileSystem*, Stream* stream) { return ftell(AsFile(stream)); }
+
+int Close(FileSystem*, Stream* stream) { return fclose(AsFile(stream)) == 0 ? 1 : 0; }
+
+void CopyEntry(const WIN32_FIND_DATAW& data, DirectoryEntry* entry) {
+  static_assert(sizeof(data.cFileName) / sizeof(data.cFileName[0]) == kPathCapacity,
+                "directory entry names hold MAX_PATH characters");
+  for (int i = 0; i < kPathCapacity; ++i) entry->name[i] = data.cFileName[i];
+  entry->name[kPathCapacity - 1] = u'\0';
+  entry->attributes = data.dwFileAttributes;
+}
+
+// Desktop Windows also yields "." and ".." (the device does not); the logic
+// skips every name that begins with a full stop either way.
+Search* FindFirst(FileSystem*, const char16_t* pattern, DirectoryEntry* entry) {
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(AsWide(pattern), &data);
+  if (search == INVALID_HANDLE_VALUE) return nullptr;
+  CopyEntry(data, entry);
+  return reinterpret_cast<Search*>(search);
+}
+
+int FindNext(FileSystem*, Search* search, DirectoryEntry* entry) {
+  WIN32_FIND_DATAW data;
+  if (!FindNextFileW(AsHandle(search), &data)) return 0;
+  CopyEntry(data, entry);
+  return 1;
+}
+
+void FindEnd(FileSystem*, Search* search) { FindClose(AsHandle(search)); }
+
+int CreateDirectoryNamed(FileSystem*, const char16_t* path) {
+  return CreateDirectoryW(AsWide(path), nullptr) ? 1 : 0;
+}
+
+int RemoveDirectoryNamed(FileSystem*, const char16_t* path) {
+  return RemoveDirectoryW(AsWide(path)) ? 1 : 0;
+}
+
+int CopyFileOverwriting(FileSystem*, const char16_t* from, const char16_t* to) {
+  return CopyFileW(AsWide(from), AsWide(to), FALSE) ? 1 : 0;
+}
+
+int DeleteFileNamed(FileSystem*, const char16_t* path) { return DeleteFileW(AsWide(path)) ? 1 : 0; }
+
+int SetAttributes(FileSystem*, const char16_t* path, uint32_t attributes) {
+  return SetFileAttributesW(AsWide(path), attributes) ? 1 : 0;
+}
+
+FileHandle* OpenExisting(FileSystem*, const char16_t* path) {
+  HANDLE file = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<FileHandle*>(file);
+}
+
+// Only the low 32 bits of the position are passed, as the device supports.
+int SetPointer(FileSystem*, FileHandle* file, long long offset) {
+  if (offset < 0 || offset > LONG_MAX) return 0;
+  DWORD position = SetFilePointer(AsHandle(file), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+  return position == INVALID_SET_FILE_POINTER ? 0 : 1;
+}
+
+int SetEnd(FileSystem*, FileHandle* file) { return SetEndOfFile(AsHandle(file)) ? 1 : 0; }
+
+void CloseFile(FileSystem*, FileHandle* file) { CloseHandle(AsHandle(file)); }
+
+uint32_t LastError(FileSystem*) { return GetLastError(); }
+
+}  // namespace
+
+FileSystem* Win32FileSystem() {
+  static FileSystem fileSystem{nullptr,
+                               Open,
+                               Read,
+                               Write,
+                               Seek,
+                               Tell,
+                               Close,
+                               FindFirst,
+                               FindNext,
+                               FindEnd,
+                               CreateDirectoryNamed,
+                               RemoveDirectoryNamed,
+                               CopyFileOverwriting,
+                               DeleteFileNamed,
+                               SetAttributes,
+                               OpenExisting,
+                               SetPointer,
+                               SetEnd,
+                               CloseFile,
+                               LastError};
+  return &fileSystem;
+}
+
+}  // namespace nimbora

@@ -1,0 +1,27 @@
+// Starting a program through shell32's execute service.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/shell.h"
+#include "platform/win32/win32_handles.h"
+
+namespace nimbora {
+
+static_assert(kExecuteNoErrorDialog == SEE_MASK_FLAG_NO_UI, "the seam's mask is the system's");
+
+// The record's size is the system's own (60 bytes on the 32-bit device,
+// larger on 64-bit Windows), not the one the caller filled in.
+int StartProgram(ExecuteRequest* request) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = request->mask;
+  info.hwnd = AsHwnd(request->owner);
+  info.lpVerb = AsWide(request->verb);
+  info.lpFile = AsWide(request->file);
+  info.lpParameters = AsWide(request->parameters);
+  info.lpDirectory = AsWide(request->directory);
+  info.nShow = request->show;
+  return ShellExecuteExW(&info) ? 1 : 0;
+}
+
+}  // namespace nimbora
