@@ -28,17 +28,26 @@ bool HostNameFromWide(const char16_t* name, int length, char* out, size_t capaci
   return true;
 }
 
+namespace {
+
+// Decodes the next character of a host name into one or two UTF-16 units.
+int NextUnits(const unsigned char** bytes, int* left, char16_t units[2]) {
+  char32_t codePoint;
+  int taken = DecodeUtf8(*bytes, *left, &codePoint);
+  *bytes += taken;
+  *left -= taken;
+  return SplitCodePoint(codePoint, units);
+}
+
+}  // namespace
+
 bool WideFromHostName(const char* name, char16_t* out, int capacity) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(name);
   int left = static_cast<int>(strlen(name));
   int used = 0;
   while (left > 0) {
-    char32_t codePoint;
-    int taken = DecodeUtf8(bytes, left, &codePoint);
-    bytes += taken;
-    left -= taken;
     char16_t units[2];
-    int count = SplitCodePoint(codePoint, units);
+    int count = NextUnits(&bytes, &left, units);
     if (used + count >= capacity) return false;
     for (int i = 0; i < count; ++i) out[used++] = units[i];
   }
@@ -53,12 +62,8 @@ bool HostNameEqualsNoCase(const char* hostName, const char16_t* name) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(hostName);
   int left = static_cast<int>(strlen(hostName));
   while (left > 0) {
-    char32_t codePoint;
-    int taken = DecodeUtf8(bytes, left, &codePoint);
-    bytes += taken;
-    left -= taken;
     char16_t units[2];
-    int count = SplitCodePoint(codePoint, units);
+    int count = NextUnits(&bytes, &left, units);
     for (int i = 0; i < count; ++i, ++name) {
       if (*name == 0 || WideCompareNoCasePrefix(&units[i], name, 1) != 0) return false;
     }
