@@ -54,13 +54,13 @@ bool InstanceStart(Instance* instance, int showMode) {
   windowClass.className = className;
   if (RegisterWindowClass(&windowClass) == 0) return false;
 
-  WindowSpec spec{};  // no extended style, parent, menu or creation data
-  spec.className = className;
-  spec.title = title;
-  spec.style = kWindowStyleVisible;
-  spec.x = spec.y = spec.width = spec.height = kDefaultPosition;
-  spec.instance = instance;
-  Window* window = CreateWindowFrom(&spec);
+  WindowParameters parameters{};  // no extended style, parent, menu or creation data
+  parameters.className = className;
+  parameters.title = title;
+  parameters.style = kWindowStyleVisible;
+  parameters.x = parameters.y = parameters.width = parameters.height = kDefaultPosition;
+  parameters.instance = instance;
+  Window* window = CreateWindowFrom(&parameters);
   if (window == nullptr) return false;
   mainWindow = window;
 

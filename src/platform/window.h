@@ -46,7 +46,7 @@ struct WindowClass {
   const char16_t* className;
 };
 
-struct WindowSpec {
+struct WindowParameters {
   uint32_t extendedStyle;
   const char16_t* className;
   const char16_t* title;
@@ -60,8 +60,8 @@ Icon* LoadIconResource(Instance* instance, unsigned id);
 Accelerators* LoadAcceleratorResource(Instance* instance, unsigned id);
 DrawObject* StockObject(int id);
 
-int RegisterWindowClass(const WindowClass* windowClass);  // 0 on failure
-Window* CreateWindowFrom(const WindowSpec* spec);          // nullptr on failure
+int RegisterWindowClass(const WindowClass* windowClass);       // 0 on failure
+Window* CreateWindowFrom(const WindowParameters* parameters);  // nullptr on failure
 void ShowWindowWith(Window* window, int showMode);
 void PaintWindowNow(Window* window);
 void MovePointerTo(int x, int y);

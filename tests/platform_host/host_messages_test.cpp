@@ -48,8 +48,8 @@ TEST_F(HostMessagesTest, TheCloseRequestDestroysTheWindow) {
 
 TEST_F(HostMessagesTest, OnlyOneWindowExistsAtATime) {
   OpenWindow();
-  WindowSpec spec{0, u"TEST", u"Second", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
-  EXPECT_EQ(CreateWindowFrom(&spec), nullptr);
+  WindowParameters parameters{0, u"TEST", u"Second", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
+  EXPECT_EQ(CreateWindowFrom(&parameters), nullptr);
 }
 
 TEST_F(HostMessagesTest, AShownWindowIsPaintedOnceInItsBackground) {

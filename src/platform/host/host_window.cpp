@@ -67,16 +67,16 @@ int RegisterWindowClass(const WindowClass* windowClass) {
 }
 
 // Every window covers the whole screen, whatever position and size it asks for.
-Window* CreateWindowFrom(const WindowSpec* spec) {
-  const RegisteredClass* windowClass = spec == nullptr ? nullptr : FindClass(spec->className);
+Window* CreateWindowFrom(const WindowParameters* parameters) {
+  const RegisteredClass* windowClass = parameters == nullptr ? nullptr : FindClass(parameters->className);
   if (windowClass == nullptr || window.alive) return nullptr;
   window = Window{windowClass->procedure, windowClass->background,
-                  spec->title == nullptr ? u"" : spec->title, true, false};
+                  parameters->title == nullptr ? u"" : parameters->title, true, false};
   if (SendToWindow(&window, kMessageCreate, 0, 0) == -1) {
     DestroyTheWindow();
     return nullptr;
   }
-  if (spec->style & kWindowStyleVisible) ShowWindowWith(&window, kShowNormal);
+  if (parameters->style & kWindowStyleVisible) ShowWindowWith(&window, kShowNormal);
   return &window;
 }
 

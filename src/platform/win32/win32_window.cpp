@@ -76,13 +76,13 @@ int RegisterWindowClass(const WindowClass* windowClass) {
   return RegisterClassW(&native) != 0 ? 1 : 0;
 }
 
-Window* CreateWindowFrom(const WindowSpec* spec) {
-  DWORD style = spec->style;
-  int x = spec->x, y = spec->y, width = spec->width, height = spec->height;
+Window* CreateWindowFrom(const WindowParameters* parameters) {
+  DWORD style = parameters->style;
+  int x = parameters->x, y = parameters->y, width = parameters->width, height = parameters->height;
   MatchDeviceDefaults(&style, &x, &y, &width, &height);
-  return AsWindow(CreateWindowExW(spec->extendedStyle, AsWide(spec->className),
-                                  AsWide(spec->title), style, x, y, width, height, nullptr,
-                                  nullptr, AsHinstance(spec->instance), nullptr));
+  return AsWindow(CreateWindowExW(parameters->extendedStyle, AsWide(parameters->className),
+                                  AsWide(parameters->title), style, x, y, width, height, nullptr,
+                                  nullptr, AsHinstance(parameters->instance), nullptr));
 }
 
 void ShowWindowWith(Window* window, int showMode) { ShowWindow(AsHwnd(window), showMode); }

@@ -39,9 +39,9 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    WindowSpec spec{0, u"BACKENDTEST", u"Test", kWindowStyleVisible, kDefaultPosition,
+    WindowParameters parameters{0, u"BACKENDTEST", u"Test", kWindowStyleVisible, kDefaultPosition,
                     kDefaultPosition, kDefaultPosition, kDefaultPosition, ThisInstance()};
-    window = CreateWindowFrom(&spec);
+    window = CreateWindowFrom(&parameters);
     ASSERT_NE(window, nullptr);
     PaintWindowNow(window);
     received.clear();
