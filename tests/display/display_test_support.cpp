@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/host/host_platform.h"
+#include "support/host_session_support.h"
 
 namespace nimbora {
 
@@ -23,22 +24,9 @@ void DisplayTest::RestartHost(const char* keys) {
   StartHost(keys);
 }
 
-void DisplayTest::StartHost(const char* keys) {
-  std::string log = HostPath("draw.log");
-  HostOptions options{root.c_str(), false, true, keys, nullptr, log.c_str()};
-  char error[200] = "";
-  ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
-}
+void DisplayTest::StartHost(const char* keys) { StartHeadlessSession(root, keys, nullptr); }
 
-Window* DisplayTest::OpenPlainWindow() {
-  WindowClass windowClass{
-      0, DefaultProcessing, 0, 0, nullptr, nullptr, StockObject(kStockBlackBrush), u"PLAIN"};
-  EXPECT_NE(RegisterWindowClass(&windowClass), 0);
-  WindowSpec spec{0, u"PLAIN", u"Plain", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
-  Window* window = CreateWindowFrom(&spec);
-  EXPECT_NE(window, nullptr);
-  return window;
-}
+Window* DisplayTest::OpenPlainWindow() { return OpenTestWindow(DefaultProcessing, u"PLAIN"); }
 
 void DisplayTest::WriteMainIni(const std::string& text) const {
   WriteHostFile("ResidentFlash/Nimbora/main.ini", text);

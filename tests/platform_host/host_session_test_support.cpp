@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/host_session_support.h"
+
 namespace nimbora {
 
 namespace fs = std::filesystem;
@@ -39,21 +41,10 @@ void HostSessionTest::Restart(const char* keys, const char* screensDir) {
 }
 
 void HostSessionTest::Start(const char* keys, const char* screensDir) {
-  std::string log = dir + "/draw.log";
-  HostOptions options{dir.c_str(), false, true, keys, screensDir, log.c_str()};
-  char error[200] = "";
-  ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
+  StartHeadlessSession(dir, keys, screensDir);
 }
 
-Window* HostSessionTest::OpenWindow() {
-  WindowClass windowClass{
-      0, RecordingProcedure, 0, 0, nullptr, nullptr, StockObject(kStockBlackBrush), u"TEST"};
-  EXPECT_NE(RegisterWindowClass(&windowClass), 0);
-  WindowSpec spec{0, u"test", u"Test", kWindowStyleVisible, 0, 0, 0, 0, nullptr};
-  Window* window = CreateWindowFrom(&spec);
-  EXPECT_NE(window, nullptr);
-  return window;
-}
+Window* HostSessionTest::OpenWindow() { return OpenTestWindow(RecordingProcedure, u"TEST"); }
 
 std::vector<std::string> HostSessionTest::LogLines() const {
   std::ifstream in(dir + "/draw.log");
