@@ -1,7 +1,7 @@
 #include "control/package_selection.h"
 
-#include "control/locations.h"
-#include "platform/wide_string.h"
+#include "platform/device_locations.h"
+#include "base/wide_string.h"
 #include "profile/profile_reader.h"
 
 namespace nimbora {

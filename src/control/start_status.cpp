@@ -1,6 +1,6 @@
 #include "control/start_status.h"
 
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

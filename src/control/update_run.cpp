@@ -1,9 +1,9 @@
 #include "control/update_run.h"
 
-#include "control/locations.h"
+#include "platform/device_locations.h"
 #include "control/package_selection.h"
 #include "display/application_launch.h"
-#include "display/main_window.h"
+#include "control/main_window.h"
 #include "display/status_screen.h"
 #include "package/package_instructions.h"
 #include "package/tree_operations.h"

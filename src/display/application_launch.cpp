@@ -1,10 +1,10 @@
 #include "display/application_launch.h"
 
-#include "control/locations.h"
+#include "platform/device_locations.h"
 #include "display/status_screen.h"
 #include "platform/clock.h"
 #include "platform/shell.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "profile/profile_reader.h"
 #include "version/version_values.h"
 

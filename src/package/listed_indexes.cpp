@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "platform/file_system.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_stream.h"
 

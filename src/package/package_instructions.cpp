@@ -4,7 +4,7 @@
 #include "package/path_join.h"
 #include "package/tree_operations.h"
 #include "platform/file_system.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "profile/profile_reader.h"
 
 namespace nimbora {

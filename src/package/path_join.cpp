@@ -1,7 +1,7 @@
 #include "package/path_join.h"
 
 #include "platform/file_system.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 
@@ -20,11 +20,9 @@ int FormDirectoryPrefix(char16_t* prefix, const char16_t* directory) {
   return JoinPath(prefix, directory, hasBackslash ? u"" : u"\\");
 }
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
 bool EndsWithSeparator(const char16_t* path) {
   int length = WideLength(path);
-  return length > 0 && IsSeparator(path[length - 1]);
+  return length > 0 && IsPathSeparator(path[length - 1]);
 }
 
 }  // namespace nimbora

@@ -11,7 +11,6 @@ int JoinPath(char16_t* destination, const char16_t* head, const char16_t* tail);
 // prefix = directory with a backslash appended unless it already ends in one;
 // 0 (prefix empty) when that would not fit.
 int FormDirectoryPrefix(char16_t* prefix, const char16_t* directory);
-bool IsSeparator(char16_t c);
 // Whether the last character is a backslash or a slash (a directory entry).
 bool EndsWithSeparator(const char16_t* path);
 

@@ -2,14 +2,13 @@
 
 #include "package/path_join.h"
 #include "platform/file_system.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 
 namespace {
 
 constexpr char16_t kEveryEntry[] = u"*.*";
-constexpr uint32_t kNoMoreEntries = 18;
 
 // Names beginning with a full stop are "." and ".." and hidden files; the
 // walks leave them all alone.
@@ -24,9 +23,9 @@ bool IsDirectory(const DirectoryEntry& entry) {
 // first call may also find no entry (2) or no such directory (3).
 bool NothingToEnumerate() {
   uint32_t code = LastErrorCode();
-  return code == kErrorFileNotFound || code == kErrorPathNotFound || code == kNoMoreEntries;
+  return code == kErrorFileNotFound || code == kErrorPathNotFound || code == kErrorNoMoreFiles;
 }
-bool EnumerationEnded() { return LastErrorCode() == kNoMoreEntries; }
+bool EnumerationEnded() { return LastErrorCode() == kErrorNoMoreFiles; }
 
 bool CreatedOrPresent(int created) {
   return created != 0 || LastErrorCode() == kErrorAlreadyExists;
@@ -99,12 +98,12 @@ int CreateParentDirectories(const char16_t* path) {
   char16_t parent[kPathCapacity];
   if (!JoinPath(parent, path, u"")) return 0;
   int cut = WideLength(parent) - 1;
-  while (cut > 0 && !IsSeparator(parent[cut])) --cut;
+  while (cut > 0 && !IsPathSeparator(parent[cut])) --cut;
   if (cut <= 0) return 1;
   parent[cut] = 0;
   for (int start = 0;;) {
     int end = start;
-    while (parent[end] != 0 && !IsSeparator(parent[end])) ++end;
+    while (parent[end] != 0 && !IsPathSeparator(parent[end])) ++end;
     bool last = parent[end] == 0;
     bool skipped = end == start || parent[end - 1] == u':';
     if (!skipped) {

@@ -15,10 +15,19 @@ constexpr uint32_t kAttributeReadOnly = 1;
 constexpr uint32_t kAttributeDirectory = 16;
 constexpr uint32_t kAttributeNormal = 128;
 
+// The device's last-error codes, each named once here.
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorNotEnoughMemory = 8;
+constexpr uint32_t kErrorNoMoreFiles = 18;
 constexpr uint32_t kErrorWriteFault = 29;
+constexpr uint32_t kErrorGeneralFailure = 31;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint32_t kErrorNegativeSeek = 131;
+constexpr uint32_t kErrorDirectoryNotEmpty = 145;
 constexpr uint32_t kErrorAlreadyExists = 183;
 
 constexpr int kSeekSet = 0;

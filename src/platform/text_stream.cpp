@@ -3,9 +3,9 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "platform/utf8.h"
-#include "platform/wide_format.h"
-#include "platform/wide_string.h"
+#include "base/utf8.h"
+#include "base/wide_format.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

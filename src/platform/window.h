@@ -12,6 +12,10 @@ struct Icon;
 struct Accelerators;
 struct DrawObject;  // a font or a brush (drawing.h)
 
+// The panel's screen, which the full-screen window covers.
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 480;
+
 constexpr uint32_t kMessageCreate = 1;
 constexpr uint32_t kMessageDestroy = 2;
 constexpr uint32_t kMessagePaint = 15;

@@ -1,6 +1,6 @@
 #include "profile/profile_reader.h"
 
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "profile/profile_scan.h"
 #include "profile/profile_stream.h"
 

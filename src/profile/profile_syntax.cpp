@@ -1,6 +1,6 @@
 #include "profile/profile_syntax.h"
 
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

@@ -8,7 +8,7 @@
 
 #include "platform/host/host_file_system.h"
 #include "platform/host/host_utf8.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_writer.h"
 

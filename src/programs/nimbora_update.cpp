@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "display/main_window.h"
+#include "control/main_window.h"
 #include "platform/host/host_platform.h"
 #include "platform/host/host_utf8.h"
 #include "platform/shell.h"

@@ -1,6 +1,6 @@
 #include "version/version_values.h"
 
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/locations.h"
+#include "platform/device_locations.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {

@@ -90,10 +90,10 @@ TEST_F(FittedTextTest, TooWideEvenForTheSmallFontIsDrawnOnceAndCut) {
   EXPECT_EQ(Drawn(text), "|200|1|24");
   EXPECT_TRUE(LargeFontSelected());
   // Centred and cut at both edges of the band.
-  int leftmost = kHostScreenWidth, rightmost = 0;
+  int leftmost = kScreenWidth, rightmost = 0;
   for (int y = 200; y < 240; ++y) {
-    for (int x = 0; x < kHostScreenWidth; ++x) {
-      if (HostScreenPixels()[y * kHostScreenWidth + x] == 0) continue;
+    for (int x = 0; x < kScreenWidth; ++x) {
+      if (HostScreenPixels()[y * kScreenWidth + x] == 0) continue;
       leftmost = std::min(leftmost, x);
       rightmost = std::max(rightmost, x);
     }

@@ -90,10 +90,10 @@ TEST_P(ScreenSetUpTest, SetUpDrawsInTheTextColourAndReleaseFreesEverything) {
   EXPECT_EQ(LogLines("fill").back(), R"({"t":0,"op":"fill","rect":[20,200,780,240]})");
   bool textColourFound = false;
   for (int x = 20; x < 100; ++x) {
-    textColourFound |= HostScreenPixels()[310 * kHostScreenWidth + x] == 0xC896C8;
+    textColourFound |= HostScreenPixels()[310 * kScreenWidth + x] == 0xC896C8;
   }
   EXPECT_TRUE(textColourFound);  // transparent: no white box behind the glyphs either
-  EXPECT_NE(HostScreenPixels()[300 * kHostScreenWidth + 20], 0xFFFFFFu);
+  EXPECT_NE(HostScreenPixels()[300 * kScreenWidth + 20], 0xFFFFFFu);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, ScreenSetUpTest,

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/text_stream.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {

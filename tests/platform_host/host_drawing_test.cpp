@@ -68,8 +68,8 @@ TEST_F(HostDrawingTest, FillIsClippedToTheScreen) {
   Rect lit = LitBounds();
   EXPECT_EQ(lit.left, 0);
   EXPECT_EQ(lit.top, 470);
-  EXPECT_EQ(lit.right, kHostScreenWidth);
-  EXPECT_EQ(lit.bottom, kHostScreenHeight);
+  EXPECT_EQ(lit.right, kScreenWidth);
+  EXPECT_EQ(lit.bottom, kScreenHeight);
 }
 
 TEST_F(HostDrawingTest, FontsAreSizedByCellHeightAndAverageWidth) {

@@ -54,9 +54,9 @@ std::vector<std::string> HostSessionTest::LogLines() const {
 }
 
 Rect HostSessionTest::LitBounds() const {
-  Rect bounds{kHostScreenWidth, kHostScreenHeight, 0, 0};
-  for (int y = 0; y < kHostScreenHeight; ++y) {
-    for (int x = 0; x < kHostScreenWidth; ++x) {
+  Rect bounds{kScreenWidth, kScreenHeight, 0, 0};
+  for (int y = 0; y < kScreenHeight; ++y) {
+    for (int x = 0; x < kScreenWidth; ++x) {
       if (Pixel(x, y) == 0) continue;
       bounds = Rect{std::min(bounds.left, x), std::min(bounds.top, y),
                     std::max(bounds.right, x + 1), std::max(bounds.bottom, y + 1)};
@@ -66,7 +66,7 @@ Rect HostSessionTest::LitBounds() const {
 }
 
 uint32_t HostSessionTest::Pixel(int x, int y) const {
-  return HostScreenPixels()[y * kHostScreenWidth + x];
+  return HostScreenPixels()[y * kScreenWidth + x];
 }
 
 }  // namespace nimbora

@@ -12,16 +12,6 @@
 
 namespace nimbora {
 
-// Device codes the seam has no name for; only the host backend reports them.
-constexpr uint32_t kErrorNotEnoughMemory = 8;
-constexpr uint32_t kErrorNoMoreFiles = 18;
-constexpr uint32_t kErrorGeneralFailure = 31;
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorDiskFull = 112;
-constexpr uint32_t kErrorNegativeSeek = 131;
-constexpr uint32_t kErrorDirectoryNotEmpty = 145;
-
 HostFileSystemState* HostState(FileSystem* self);
 
 // Records code as the last error; returns 0 so failures read "return Fail(...)".

@@ -9,7 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/host/host_name_search.h"
 #include "platform/host/host_utf8.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 
@@ -26,8 +26,6 @@ struct HostPath {
   bool matchesNames;  // false: every name is taken as spelled, nothing is looked up
   bool endsInLink;
 };
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool AppendName(HostPath* path, const char* name) {
   size_t length = strlen(name);
@@ -99,12 +97,12 @@ bool WalkDevicePath(const char* root, const char16_t* devicePath, char* hostPath
   HostPath path{hostPath, capacity, rootLength, rootLength, matchesNames, false};
   const char16_t* begin = devicePath;
   while (*begin != 0) {
-    if (IsSeparator(*begin)) {
+    if (IsPathSeparator(*begin)) {
       ++begin;
       continue;
     }
     const char16_t* end = begin;
-    while (*end != 0 && !IsSeparator(*end)) ++end;
+    while (*end != 0 && !IsPathSeparator(*end)) ++end;
     if (!TakeComponent(&path, begin, static_cast<int>(end - begin))) return false;
     begin = end;
   }

@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-namespace nimbora {
+#include "platform/window.h"
 
-constexpr int kHostScreenWidth = 800;
-constexpr int kHostScreenHeight = 480;
+namespace nimbora {
 
 struct HostOptions {
   const char* root;         // host directory holding the device tree
@@ -33,7 +32,7 @@ void HostFinish(int exitCode);
 // delivered to the window by the message queue.
 void HostPressKey(unsigned virtualKey, bool control);
 
-// The screen as 0x00RRGGBB pixels, row by row, kHostScreenWidth per row.
+// The screen as 0x00RRGGBB pixels, row by row, kScreenWidth per row.
 const uint32_t* HostScreenPixels();
 // Device contexts, fonts and brushes created and not yet released or deleted.
 int HostLiveDrawingResources();

@@ -63,19 +63,19 @@ void ShowPresentation(const char16_t* title) {
   if (!initialised || sdlWindow != nullptr) return;
   std::string name = Utf8Of(title, static_cast<int>(std::char_traits<char16_t>::length(title)));
   sdlWindow = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                               kHostScreenWidth, kHostScreenHeight, SDL_WINDOW_SHOWN);
+                               kScreenWidth, kScreenHeight, SDL_WINDOW_SHOWN);
   if (sdlWindow == nullptr) return;
   renderer = SDL_CreateRenderer(sdlWindow, -1, 0);
   if (renderer != nullptr) {
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                kHostScreenWidth, kHostScreenHeight);
+                                kScreenWidth, kScreenHeight);
   }
   PresentScreen();
 }
 
 void PresentScreen() {
   if (texture == nullptr) return;
-  SDL_UpdateTexture(texture, nullptr, HostScreenPixels(), kHostScreenWidth * 4);
+  SDL_UpdateTexture(texture, nullptr, HostScreenPixels(), kScreenWidth * 4);
   SDL_RenderClear(renderer);
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   SDL_RenderPresent(renderer);

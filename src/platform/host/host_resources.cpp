@@ -1,7 +1,7 @@
 // The program's resources, from the same definitions as the Windows build's
 // resource script.
 #include "platform/host/host_internal.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 #include "updater_resources.h"
 
 namespace nimbora {

@@ -11,7 +11,7 @@ namespace nimbora {
 namespace {
 
 void ToRgbRow(const uint32_t* pixels, png_byte* row) {
-  for (int x = 0; x < kHostScreenWidth; ++x) {
+  for (int x = 0; x < kScreenWidth; ++x) {
     row[3 * x] = static_cast<png_byte>(pixels[x] >> 16);
     row[3 * x + 1] = static_cast<png_byte>(pixels[x] >> 8);
     row[3 * x + 2] = static_cast<png_byte>(pixels[x]);
@@ -27,11 +27,11 @@ bool WriteRows(FILE* file, png_byte* row) {
     return false;
   }
   png_init_io(png, file);
-  png_set_IHDR(png, info, kHostScreenWidth, kHostScreenHeight, 8, PNG_COLOR_TYPE_RGB,
+  png_set_IHDR(png, info, kScreenWidth, kScreenHeight, 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int y = 0; y < kHostScreenHeight; ++y) {
-    ToRgbRow(HostScreenPixels() + y * kHostScreenWidth, row);
+  for (int y = 0; y < kScreenHeight; ++y) {
+    ToRgbRow(HostScreenPixels() + y * kScreenWidth, row);
     png_write_row(png, row);
   }
   png_write_end(png, nullptr);
@@ -42,7 +42,7 @@ bool WriteRows(FILE* file, png_byte* row) {
 }  // namespace
 
 bool WriteScreenPng(const char* path) {
-  static png_byte row[kHostScreenWidth * 3];
+  static png_byte row[kScreenWidth * 3];
   FILE* file = fopen(path, "wb");
   if (file == nullptr) return false;
   bool written = WriteRows(file, row);

@@ -10,7 +10,7 @@
 
 #include "platform/host/host_backend.h"
 #include "platform/host/host_utf8.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 
@@ -23,8 +23,6 @@ struct Search {
 };
 
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool MatchesWildcards(const char16_t* pattern, const char16_t* name) {
   if (*pattern == 0) return *name == 0;
@@ -49,7 +47,7 @@ bool SplitPattern(const char16_t* full, char16_t* directory, char16_t* pattern) 
   int length = WideLength(full);
   if (length >= kPathCapacity) return false;
   int separator = length - 1;
-  while (separator >= 0 && !IsSeparator(full[separator])) --separator;
+  while (separator >= 0 && !IsPathSeparator(full[separator])) --separator;
   WideCopyBounded(directory, full, separator + 1 > 0 ? separator + 1 : 1);
   WideCopy(pattern, full + separator + 1);
   return true;

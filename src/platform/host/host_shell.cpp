@@ -11,7 +11,7 @@
 #include "platform/host/host_internal.h"
 #include "platform/host/host_paths.h"
 #include "platform/shell.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 extern char** environ;
 

@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

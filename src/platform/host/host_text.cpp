@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/host/host_objects.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

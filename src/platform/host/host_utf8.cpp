@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/utf8.h"
-#include "platform/wide_string.h"
+#include "base/utf8.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 

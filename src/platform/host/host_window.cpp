@@ -6,7 +6,7 @@
 #include "platform/host/host_objects.h"
 #include "platform/host/host_platform.h"
 #include "platform/shell.h"
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 namespace nimbora {
 
@@ -96,7 +96,7 @@ void BeginWindowPaint(Window* target) {
   if (target == nullptr || target != TheWindow() || !target->erasePending) return;
   target->erasePending = false;
   if (target->background != nullptr) {
-    FillScreenRect(Rect{0, 0, kHostScreenWidth, kHostScreenHeight},
+    FillScreenRect(Rect{0, 0, kScreenWidth, kScreenHeight},
                    RgbOf(target->background->colour));
   }
 }

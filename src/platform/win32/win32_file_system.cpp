@@ -15,7 +15,18 @@ static_assert(kAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
                   kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
                   kAttributeNormal == FILE_ATTRIBUTE_NORMAL,
               "the seam's attributes are the system's");
-static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
+                  kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+                  kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY &&
+                  kErrorNoMoreFiles == ERROR_NO_MORE_FILES &&
+                  kErrorWriteFault == ERROR_WRITE_FAULT &&
+                  kErrorGeneralFailure == ERROR_GEN_FAILURE &&
+                  kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
+                  kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+                  kErrorDiskFull == ERROR_DISK_FULL &&
+                  kErrorNegativeSeek == ERROR_NEGATIVE_SEEK &&
+                  kErrorDirectoryNotEmpty == ERROR_DIR_NOT_EMPTY &&
                   kErrorAlreadyExists == ERROR_ALREADY_EXISTS,
               "the seam's error codes are the system's");
 static_assert(kSeekSet == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END,

@@ -1,4 +1,4 @@
-#include "platform/wide_format.h"
+#include "base/wide_format.h"
 
 namespace nimbora {
 

@@ -1,4 +1,4 @@
-#include "display/main_window.h"
+#include "control/main_window.h"
 
 #include "control/update_run.h"
 #include "display/application_launch.h"
@@ -66,7 +66,7 @@ bool InstanceStart(Instance* instance, int showMode) {
 
   ShowWindowWith(window, showMode);
   PaintWindowNow(window);
-  MovePointerTo(800, 480);  // the bottom-right corner, out of the way
+  MovePointerTo(kScreenWidth, kScreenHeight);  // the bottom-right corner, out of the way
   HidePointer();
   RunUpdate(mainWindow, startStatus);
   return true;

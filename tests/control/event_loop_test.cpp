@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "display/display_test_support.h"
-#include "display/main_window.h"
+#include "control/main_window.h"
 #include "platform/host/host_platform.h"
 
 namespace nimbora {

@@ -1,9 +1,9 @@
-#include "platform/wide_string.h"
+#include "base/wide_string.h"
 
 #include <climits>
 #include <cstdarg>
 
-#include "platform/wide_format.h"
+#include "base/wide_format.h"
 
 namespace nimbora {
 

@@ -1,7 +1,7 @@
 // The program's entry on Windows: install the backend, then the logic's entry.
 #include <windows.h>
 
-#include "display/main_window.h"
+#include "control/main_window.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"

@@ -7,6 +7,8 @@
 namespace nimbora {
 
 int WideLength(const char16_t* text);
+// The device takes a slash for a backslash in paths.
+inline bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 void WideCopy(char16_t* destination, const char16_t* source);
 // Copies at most capacity - 1 characters and always terminates (capacity > 0).
 void WideCopyBounded(char16_t* destination, const char16_t* source, int capacity);
