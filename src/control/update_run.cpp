@@ -7,6 +7,7 @@
 #include "display/status_screen.h"
 #include "package/package_instructions.h"
 #include "package/tree_operations.h"
+#include "platform/file_system.h"
 #include "profile/profile_writer.h"
 
 namespace nimbora {
@@ -41,9 +42,18 @@ int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
   ShowMessage(screen, u"Update", u"Update the files ...");
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
-  // A flash package is removed once applied, whatever came of it.
-  if (selection.source == PackageSource::Flash) DeleteTree(kFlashPackageDirectory, nullptr);
+  // Everything copied is made durable before the new version says it is there.
+  FlushVolume(kApplicationDirectory);
   return result;
+}
+
+// A flash package is removed once applied, whatever came of it, but only
+// after its version is recorded, and its description first: a removal that
+// a power cut interrupts leaves no package a later start would apply.
+void RemoveFlashPackage(const PackageSelection& selection) {
+  SetAttributesAt(selection.descriptionPath, kAttributeNormal);
+  DeleteFileAt(selection.descriptionPath);
+  DeleteTree(kFlashPackageDirectory, nullptr);
 }
 
 // Recorded even after a failed application, so the same package is not
@@ -75,6 +85,7 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
     if (applied) RecordPackage(selection);
+    if (selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, u"Success", u"Successfully updated the files.");
     } else {
