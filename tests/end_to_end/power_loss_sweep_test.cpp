@@ -129,8 +129,10 @@ class PowerLossSweep : public DeviceFixture {
     return allowed;
   }
 
+  // Between the two moves of a replace, the new content waits beside it.
   std::string MainIniAtCut() const {
-    return HostExists(kMainIni) ? ReadHostFile(kMainIni) : "(none)";
+    if (HostExists(kMainIni)) return ReadHostFile(kMainIni);
+    return HostExists(kMainIni + "~new") ? ReadHostFile(kMainIni + "~new") : "(none)";
   }
 
   std::unique_ptr<CrashFileSystemState> crash = std::make_unique<CrashFileSystemState>();

@@ -53,9 +53,12 @@ allowed_main_ini() {
   cp "$main_ini" "$work/allowed.3"
 }
 
+# Between the two moves of a replace, the new content waits beside it.
 is_allowed() {
-  [ -e "$main_ini" ] || { [ "$1" = all ]; return; }
-  for candidate in "$work"/allowed.*; do cmp -s "$main_ini" "$candidate" && return 0; done
+  now=$main_ini
+  [ -e "$now" ] || now="$main_ini~new"
+  [ -e "$now" ] || { [ "$1" = all ]; return; }
+  for candidate in "$work"/allowed.*; do cmp -s "$now" "$candidate" && return 0; done
   return 1
 }
 
