@@ -56,6 +56,10 @@ const Loss kLosses[] = {{0, kWholeWrite}, {kAllChanges, 1}};
 
 class PowerLossSweep : public DeviceFixture {
  protected:
+  PowerLossSweep() {
+    if (fs::is_directory("/dev/shm")) rootParent = "/dev/shm";
+  }
+
   void Lay(const Shape& shape) {
     fs::remove_all(HostPath("ResidentFlash"));
     fs::remove_all(HostPath("Storage Card"));

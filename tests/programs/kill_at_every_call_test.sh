@@ -7,7 +7,10 @@
 set -eu
 update=$1
 profile=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimbora-kill-XXXXXX")
+# On a memory file system the flushes need not wait for a shared disk.
+parent=/dev/shm
+[ -d "$parent" ] || parent=${TMPDIR:-/tmp}
+work=$(mktemp -d "$parent/nimbora-kill-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 device="$work/device"
 calls="openat openat2 write pwrite64 ftruncate copy_file_range sendfile fchmod chmod fchmodat
