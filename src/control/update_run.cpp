@@ -56,6 +56,20 @@ void RemoveFlashPackage(const PackageSelection& selection) {
   DeleteTree(kFlashPackageDirectory, nullptr);
 }
 
+// A flash package that records the installed version (and time, when it has
+// one) was applied by a run that lost its power before removing it: its
+// removal is finished. A start never finds one otherwise, since a package is
+// removed once applied.
+bool IsAppliedFlashPackage(const PackageSelection& selection) {
+  const VersionNumber none{};
+  const UpdateTime& time = selection.packageTime;
+  bool sameTime = time.year == 0 || (!IsLaterTime(&time, &selection.installedTime) &&
+                                     !IsLaterTime(&selection.installedTime, &time));
+  return selection.source == PackageSource::None &&
+         CompareVersion(&selection.packageVersion, &none) != 0 &&
+         CompareVersion(&selection.packageVersion, &selection.installedVersion) == 0 && sameTime;
+}
+
 // Recorded even after a failed application, so the same package is not
 // applied again on the next start.
 void RecordPackage(const PackageSelection& selection) {
@@ -77,6 +91,7 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
 
   PackageSelection selection;
   SelectPackage(&selection);
+  if (IsAppliedFlashPackage(selection)) RemoveFlashPackage(selection);
   bool applied = selection.source != PackageSource::None;
   int result = applied ? ApplySelected(screen, selection) : 1;
 

@@ -133,10 +133,12 @@ class PowerLossSweep : public DeviceFixture {
     return allowed;
   }
 
-  // Between the two moves of a replace, the new content waits beside it.
+  // Between the two moves of a replace (the old content moved aside), the
+  // new content waits beside it.
   std::string MainIniAtCut() const {
     if (HostExists(kMainIni)) return ReadHostFile(kMainIni);
-    return HostExists(kMainIni + "~new") ? ReadHostFile(kMainIni + "~new") : "(none)";
+    if (!HostExists(kMainIni + "~old")) return "(none)";
+    return HostExists(kMainIni + "~new") ? ReadHostFile(kMainIni + "~new") : "(torn replace)";
   }
 
   std::unique_ptr<CrashFileSystemState> crash = std::make_unique<CrashFileSystemState>();

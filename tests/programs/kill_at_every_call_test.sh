@@ -56,11 +56,12 @@ allowed_main_ini() {
   cp "$main_ini" "$work/allowed.3"
 }
 
-# Between the two moves of a replace, the new content waits beside it.
+# Between the two moves of a replace (the old content moved aside), the new
+# content waits beside it.
 is_allowed() {
   now=$main_ini
-  [ -e "$now" ] || now="$main_ini~new"
-  [ -e "$now" ] || { [ "$1" = all ]; return; }
+  [ -e "$now" ] || [ ! -e "$main_ini~old" ] || now="$main_ini~new"
+  [ -e "$now" ] || { [ "$1" = all ] && [ ! -e "$main_ini~old" ]; return; }
   for candidate in "$work"/allowed.*; do cmp -s "$now" "$candidate" && return 0; done
   return 1
 }
