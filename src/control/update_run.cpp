@@ -58,8 +58,8 @@ void RemoveFlashPackage(const PackageSelection& selection) {
 
 // A flash package that records the installed version (and time, when it has
 // one) was applied by a run that lost its power before removing it: its
-// removal is finished. A start never finds one otherwise, since a package is
-// removed once applied.
+// removal is finished. Such a package would never be applied again, so
+// nothing is lost by it.
 bool IsAppliedFlashPackage(const PackageSelection& selection) {
   const VersionNumber none{};
   const UpdateTime& time = selection.packageTime;
