@@ -126,6 +126,21 @@ void FaultCloseHandle(FileSystem* self, FileHandle* file) {
   Parent(self)->closeHandle(Parent(self), file);
 }
 
+int FaultFlushStream(FileSystem* self, Stream* stream) {
+  if (Judge(self, kOperationFlushStream) != 0) return 0;
+  return Parent(self)->flushStream(Parent(self), stream);
+}
+
+int FaultMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
+  if (Judge(self, kOperationMoveFile, from, to) != 0) return 0;
+  return Parent(self)->moveFile(Parent(self), from, to);
+}
+
+int FaultFlushVolume(FileSystem* self, const char16_t* path) {
+  if (Judge(self, kOperationFlushVolume, path) != 0) return 0;
+  return Parent(self)->flushVolume(Parent(self), path);
+}
+
 uint32_t FaultLastError(FileSystem* self) {
   FaultFileSystemState* state = StateOf(self);
   return state->lastErrorIsOwn ? state->ownError : Parent(self)->lastError(Parent(self));
@@ -155,7 +170,10 @@ void InitFaultFileSystem(FileSystem* fileSystem, FaultFileSystemState* state, Fi
                            FaultSetFilePointer,
                            FaultSetEndOfFile,
                            FaultCloseHandle,
-                           FaultLastError};
+                           FaultLastError,
+                           FaultFlushStream,
+                           FaultMoveFile,
+                           FaultFlushVolume};
 }
 
 void FailCall(FaultFileSystemState* state, FileOperation operation, int n, uint32_t error,

@@ -28,13 +28,16 @@ enum FileOperation {
   kOperationSetFilePointer,
   kOperationSetEndOfFile,
   kOperationCloseHandle,
+  kOperationFlushStream,
+  kOperationMoveFile,
+  kOperationFlushVolume,
   kOperationCount,
   kAnyOperation = kOperationCount,
 };
 
 // Decides one call: 0 lets it through, any other value fails it with that
 // code. path is the call's path or pattern (nullptr for calls on an open
-// stream, search or handle); target is a copy's target, otherwise nullptr.
+// stream, search or handle); target is a copy's or a move's target, otherwise nullptr.
 typedef uint32_t (*FaultHook)(void* context, FileOperation operation, const char16_t* path,
                               const char16_t* target);
 

@@ -46,5 +46,10 @@ int SetFilePointerAt(FileHandle* file, long long offset) {
 int SetEndOfFileAt(FileHandle* file) { return current->setEndOfFile(current, file); }
 void CloseFileHandle(FileHandle* file) { current->closeHandle(current, file); }
 uint32_t LastErrorCode() { return current->lastError(current); }
+int FlushStream(Stream* stream) { return current->flushStream(current, stream); }
+int MoveFileNoReplace(const char16_t* from, const char16_t* to) {
+  return current->moveFile(current, from, to);
+}
+int FlushVolume(const char16_t* path) { return current->flushVolume(current, path); }
 
 }  // namespace nimbora

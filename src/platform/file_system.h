@@ -74,6 +74,14 @@ struct FileSystem {
   void (*closeHandle)(FileSystem* self, FileHandle* file);
 
   uint32_t (*lastError)(FileSystem* self);
+
+  // Durability, for changes that must survive a power cut. flushStream makes
+  // a stream's data durable; moveFile renames a file only when the target does
+  // not exist (183 otherwise) and makes the rename durable; flushVolume makes
+  // everything written so far on the volume holding path durable.
+  int (*flushStream)(FileSystem* self, Stream* stream);
+  int (*moveFile)(FileSystem* self, const char16_t* from, const char16_t* to);
+  int (*flushVolume)(FileSystem* self, const char16_t* path);
 };
 
 // The file system the logic uses; the program installs its backend at start.
@@ -100,5 +108,8 @@ int SetFilePointerAt(FileHandle* file, long long offset);
 int SetEndOfFileAt(FileHandle* file);
 void CloseFileHandle(FileHandle* file);
 uint32_t LastErrorCode();
+int FlushStream(Stream* stream);
+int MoveFileNoReplace(const char16_t* from, const char16_t* to);
+int FlushVolume(const char16_t* path);
 
 }  // namespace nimbora

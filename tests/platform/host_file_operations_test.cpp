@@ -69,6 +69,12 @@ TEST_F(HostFileOperationsTest, FailuresReportTheDeviceCodesAndChangeNothing) {
       {"open directory", [] { return OpenStream(u"\\App\\Sub", u"r") != nullptr; }, kErrorAccessDenied},
       {"cut read-only", [] { return OpenExistingFile(u"\\App\\ReadOnly.txt") != nullptr; }, kErrorAccessDenied},
       {"cut missing", [] { return OpenExistingFile(u"\\App\\none") != nullptr; }, kErrorFileNotFound},
+      {"move onto existing", [] { return MoveFileNoReplace(u"\\App\\file.txt", u"\\App\\readonly.txt"); }, kErrorAlreadyExists},
+      {"move onto other case", [] { return MoveFileNoReplace(u"\\App\\ReadOnly.txt", u"\\APP\\FILE.TXT"); }, kErrorAlreadyExists},
+      {"move of missing", [] { return MoveFileNoReplace(u"\\App\\none", u"\\App\\new"); }, kErrorFileNotFound},
+      {"move of directory", [] { return MoveFileNoReplace(u"\\App\\Sub", u"\\App\\new"); }, kErrorAccessDenied},
+      {"move into missing directory", [] { return MoveFileNoReplace(u"\\App\\file.txt", u"\\Missing\\a"); }, kErrorPathNotFound},
+      {"flush missing volume path", [] { return FlushVolume(u"\\Missing"); }, kErrorFileNotFound},
   };
   std::string before = DescribeHostTree();
   for (const Case& c : cases) {
@@ -239,6 +245,19 @@ TEST_F(HostFileOperationsTest, SymbolicLinksAreFilesAndNeverFollowed) {
   }
   EXPECT_FALSE(HostExists("App/dirlink") || HostExists("App/filelink") || HostExists("App/dangling"));
   EXPECT_EQ(DescribeHostTree("Outside"), outside);
+}
+
+// A move and the flushes leave the data where the replace protocol expects it.
+TEST_F(HostFileOperationsTest, MovesAndFlushesKeepTheData) {
+  Stream* stream = OpenStream(u"\\App\\new.tmp", u"w+");
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(WriteBytes(stream, "fresh", 5), 5u);
+  EXPECT_TRUE(FlushStream(stream));
+  EXPECT_TRUE(CloseStream(stream));
+  EXPECT_TRUE(MoveFileNoReplace(u"\\app\\NEW.TMP", u"\\App\\moved.txt"));
+  EXPECT_TRUE(FlushVolume(u"\\App"));
+  EXPECT_EQ(ReadHostFile("App/moved.txt"), "fresh");
+  EXPECT_FALSE(DeleteFileAt(u"\\App\\new.tmp"));
 }
 
 }  // namespace

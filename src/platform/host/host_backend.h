@@ -47,6 +47,7 @@ FileHandle* HostOpenExisting(FileSystem* self, const char16_t* path);
 int HostSetFilePointer(FileSystem* self, FileHandle* file, long long offset);
 int HostSetEndOfFile(FileSystem* self, FileHandle* file);
 void HostCloseHandle(FileSystem* self, FileHandle* file);
+int HostFlushStream(FileSystem* self, Stream* stream);
 // host_search.cpp,
 Search* HostFindFirst(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry);
 int HostFindNext(FileSystem* self, Search* search, DirectoryEntry* entry);
@@ -56,6 +57,8 @@ int HostCreateDirectory(FileSystem* self, const char16_t* path);
 int HostRemoveDirectory(FileSystem* self, const char16_t* path);
 int HostDeleteFile(FileSystem* self, const char16_t* path);
 int HostSetAttributes(FileSystem* self, const char16_t* path, uint32_t attributes);
+int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to);
+int HostFlushVolume(FileSystem* self, const char16_t* path);
 // and host_copy.cpp.
 int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to);
 

@@ -38,7 +38,10 @@ int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const
                            HostSetFilePointer,
                            HostSetEndOfFile,
                            HostCloseHandle,
-                           HostLastError};
+                           HostLastError,
+                           HostFlushStream,
+                           HostMoveFile,
+                           HostFlushVolume};
   return 1;
 }
 

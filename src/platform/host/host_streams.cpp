@@ -132,6 +132,11 @@ int HostSetEndOfFile(FileSystem* self, FileHandle* file) {
   return FailWithErrno(self);
 }
 
+int HostFlushStream(FileSystem* self, Stream* stream) {
+  if (fdatasync(stream->descriptor) == 0) return 1;
+  return FailWithErrno(self);
+}
+
 void HostCloseHandle(FileSystem*, FileHandle* file) {
   close(file->descriptor);
   delete file;

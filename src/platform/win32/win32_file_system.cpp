@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <io.h>
 
 #include "platform/win32/win32_handles.h"
 
@@ -130,6 +131,24 @@ void CloseFile(FileSystem*, FileHandle* file) { CloseHandle(AsHandle(file)); }
 
 uint32_t LastError(FileSystem*) { return GetLastError(); }
 
+int FlushStream(FileSystem*, Stream* stream) {
+  FILE* file = AsFile(stream);
+  if (fflush(file) != 0) return 0;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  return FlushFileBuffers(handle) ? 1 : 0;
+}
+
+// MoveFile never replaces an existing target (183), which is what the
+// replace protocol above it needs.
+int MoveFileNamed(FileSystem*, const char16_t* from, const char16_t* to) {
+  return MoveFileW(AsWide(from), AsWide(to)) ? 1 : 0;
+}
+
+// The device's file systems commit a file's data and its directory entry
+// when its handle is closed, and CopyFile and every stream close theirs
+// before returning, so nothing written is left in a cache to flush here.
+int FlushVolume(FileSystem*, const char16_t*) { return 1; }
+
 }  // namespace
 
 FileSystem* Win32FileSystem() {
@@ -152,7 +171,10 @@ FileSystem* Win32FileSystem() {
                                SetPointer,
                                SetEnd,
                                CloseFile,
-                               LastError};
+                               LastError,
+                               FlushStream,
+                               MoveFileNamed,
+                               FlushVolume};
   return &fileSystem;
 }
 
