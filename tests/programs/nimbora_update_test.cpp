@@ -34,7 +34,9 @@ class NimboraUpdateTest : public DeviceFixture {
   // The operations of a log, separated by blanks.
   static std::string Ops(const std::vector<LogEntry>& log) {
     std::string ops;
-    for (const LogEntry& entry : log) ops += (ops.empty() ? "" : " ") + entry["op"].get<std::string>();
+    for (const LogEntry& entry : log) {
+      ops += (ops.empty() ? "" : " ") + entry["op"].get<std::string>();
+    }
     return ops;
   }
   std::string Device() { return "--root '" + HostPath("device") + "' --headless --virtual-clock "; }
@@ -75,7 +77,8 @@ TEST_F(NimboraUpdateTest, HelpShowsTheUsage) {
 TEST_F(NimboraUpdateTest, WordsFormTheCommandLine) {
   Outcome none = Run(Device() + "-- 'SUCCESS '");
   EXPECT_EQ(none.status, 0);
-  EXPECT_EQ(Ops(none.log), "fill fill text text text launch fill text sleep post exit");  // no application to start
+  // There is no application to start: the launch fails and says so.
+  EXPECT_EQ(Ops(none.log), "fill fill text text text launch fill text sleep post exit");
 
   Outcome success = Run(Device() + "--keys enter SUCCESS");
   EXPECT_EQ(success.status, 0);
