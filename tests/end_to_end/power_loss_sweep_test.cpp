@@ -46,13 +46,17 @@ const Shape kShapes[] = {
     {"flash, delete none, update list", kFlash, "0", "2"},
 };
 
-// What data survives the cut: nothing that was not durable, or everything,
-// with the write the power failed in torn after its first byte.
+// What data survives the cut: nothing that was not durable; the first change
+// since of every file; or everything, with the write the power failed in
+// torn after its first byte.
 struct Loss {
   int keptChanges;
   size_t tornAt;
+  const char* name;
 };
-const Loss kLosses[] = {{0, kWholeWrite}, {kAllChanges, 1}};
+const Loss kLosses[] = {{0, kWholeWrite, "durable data only"},
+                        {1, kWholeWrite, "one change kept per file"},
+                        {kAllChanges, 1, "all data, the last write torn"}};
 
 class PowerLossSweep : public DeviceFixture {
  protected:
@@ -80,7 +84,7 @@ class PowerLossSweep : public DeviceFixture {
   // One start of the Updater in this process; with a crash state, through it,
   // the power failing after change cutAfter (0: never), then settling.
   void Start(CrashFileSystemState* crash = nullptr, int cutAfter = 0,
-             Loss loss = {kAllChanges, kWholeWrite}) {
+             Loss loss = {kAllChanges, kWholeWrite, ""}) {
     HostOptions options{root.c_str(), false, true, "space,space,space", nullptr, nullptr, 8,
                         nullptr};
     char error[200] = "";
@@ -166,7 +170,7 @@ TEST_F(PowerLossSweep, EveryCutEndsInTheCleanStateAndNeverTearsMainIni) {
     for (int k = 1; k <= changes; ++k) {
       for (const Loss& loss : kLosses) {
         std::string where = std::string(shape.name) + ", cut after change " + std::to_string(k) +
-                            (loss.keptChanges == 0 ? ", durable data only" : ", all data");
+                            ", " + loss.name;
         Lay(shape);
         Start(crash.get(), k, loss);
         ++figures.cutPoints;
