@@ -151,7 +151,8 @@ int ReadTextLine(Stream* stream, char16_t* line, int capacity) {
   TextLine decoded{line, capacity, 0, 0};
   while (!decoded.complete) {
     Refill(&reader);
-    reader.next += DecodeTextLine(&decoded, reader.bytes + reader.next, Ahead(&reader), !reader.ended);
+    reader.next +=
+        DecodeTextLine(&decoded, reader.bytes + reader.next, Ahead(&reader), !reader.ended);
   }
   if (Ahead(&reader) > 0 && !SeekStream(stream, -Ahead(&reader), kSeekCurrent)) return 0;
   return decoded.length > 0 ? 1 : 0;

@@ -127,7 +127,9 @@ int ReadTarget(const char16_t* path, long long room, Content* content) {
   if (stream == nullptr && LastErrorCode() != kErrorFileNotFound) return 0;
   long long length = stream != nullptr ? ProfileFileLength(stream) : 0;
   int sized = length >= 0 && length <= INT_MAX - room;
-  if (sized) content->bytes = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length + room)));
+  if (sized) {
+    content->bytes = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length + room)));
+  }
   size_t size = static_cast<size_t>(length);
   int read = content->bytes != nullptr &&
              (stream == nullptr || size == 0 || ReadBytes(stream, content->bytes, size) == size);
@@ -194,25 +196,27 @@ int FinishReplace(const char16_t* path, const Leftovers& names) {
   return RemoveIfPresent(names.fresh);
 }
 
-// Puts the pieces in place of the file. Once the new file is in, the call has
-// done its work: an old file that cannot be deleted is a leftover that the
-// next write or start removes.
+// Puts the pieces in place of the file. A move that fails is left for the
+// next write or start to sort out: it may have happened all the same, and the
+// new file then holds the only copy of the new content. Once the new file is
+// in, the call has done its work: an old file that cannot be deleted is a
+// leftover that the next write or start removes.
 int ReplaceFile(const char16_t* path, const Leftovers& names, const Piece* pieces, int count,
                 int exists) {
-  if (!WriteNewFile(names.fresh, pieces, count) ||
-      (exists && !MoveFileNoReplace(path, names.old))) {
+  if (!WriteNewFile(names.fresh, pieces, count)) {
     DeleteFileAt(names.fresh);
     return 0;
   }
-  // Should this move fail, the new content waits beside the old for the next write or start.
-  if (!MoveFileNoReplace(names.fresh, path)) return 0;
+  if ((exists && !MoveFileNoReplace(path, names.old)) || !MoveFileNoReplace(names.fresh, path)) {
+    return 0;
+  }
   if (exists) DeleteFileAt(names.old);
   return 1;
 }
 
 // Applies the call to the content read; 1 when the file holds the result.
 int ApplyCall(const char16_t* section, const char16_t* key, const char16_t* value,
-            const char16_t* path, const Leftovers& names, const Content& content) {
+              const char16_t* path, const Leftovers& names, const Content& content) {
   ProfileLines lines;
   StartMemoryLines(&lines, content.bytes, content.length);
   ProfileScan scan;

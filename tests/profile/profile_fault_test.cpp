@@ -33,7 +33,8 @@ const std::string kMain = "[Main]\r\nVersion=1.2.3\r\nTitle=x\r\n[Option]\r\nLan
 // A long value starting at the character offset `at`, so that in either
 // encoding it crosses the end of the first 4096 bytes a lookup reads.
 std::string ValueAcrossBlocks(size_t at) {
-  return "[Main]\r\n;" + std::string(at - 11, 'x') + "\r\nLangue=" + std::string(200, 'E') + "\r\n";
+  return "[Main]\r\n;" + std::string(at - 11, 'x') + "\r\nLangue=" + std::string(200, 'E') +
+         "\r\n";
 }
 const std::string kLongComment = "[Main]\r\n;" + std::string(255, 'x') + "[Other]\r\nA=1\r\n";
 
@@ -41,8 +42,8 @@ const SweepCase kCases[] = {
     {"text get", kMain, Call::Get, u"Option", u"Langue", nullptr},
     {"UTF-16 get", Utf16File(kMain), Call::Get, u"Option", u"Langue", nullptr},
     {"text value across blocks", ValueAcrossBlocks(4000), Call::Get, u"Main", u"Langue", nullptr},
-    {"UTF-16 value across blocks", Utf16File(ValueAcrossBlocks(2000)), Call::Get, u"Main", u"Langue",
-     nullptr},
+    {"UTF-16 value across blocks", Utf16File(ValueAcrossBlocks(2000)), Call::Get, u"Main",
+     u"Langue", nullptr},
     {"UTF-16 other section's value", Utf16File("[A]\r[B]\rK=x"), Call::Get, u"A", u"K", nullptr},
     {"text shorter value", kMain, Call::Set, u"Main", u"Version", u"1.3"},
     {"UTF-16 new entry", Utf16File(kMain), Call::Set, u"Main", u"Update Time", u"T"},
@@ -138,7 +139,9 @@ TEST_F(ProfileFaultTest, FailingCallsGiveTheDefaultOrLeaveOldOrNewContent) {
 std::string LargeFile(size_t size, bool utf16) {
   std::string text = "[Main]\r\n";
   size_t characters = utf16 ? size / 2 : size;
-  while (text.size() < characters) text += "Entry" + std::to_string(text.size()) + "=some value\r\n";
+  while (text.size() < characters) {
+    text += "Entry" + std::to_string(text.size()) + "=some value\r\n";
+  }
   text += "[Last]\r\nKey=v\r\n";
   return utf16 ? Utf16File(text) : text;
 }
@@ -158,7 +161,8 @@ TEST_F(ProfileFaultTest, LargeFileIsReadAndWrittenInBlocks) {
     int writes = faults.calls[kOperationWrite];
     EXPECT_EQ(WriteProfileString(u"Last", u"Key", u"w", kFile), 1);
     EXPECT_LE(faults.calls[kOperationRead] + faults.calls[kOperationSeek] - reads, 64);
-    EXPECT_LE(faults.calls[kOperationWrite] - writes, 1 + static_cast<int>(bytes.size()) / kProfileBlockSize);
+    int blocks = static_cast<int>(bytes.size()) / kProfileBlockSize + 1;
+    EXPECT_LE(faults.calls[kOperationWrite] - writes, blocks);
   }
 }
 
