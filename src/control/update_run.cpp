@@ -85,6 +85,9 @@ void RecordPackage(const PackageSelection& selection) {
 }  // namespace
 
 void RunUpdate(Window* mainWindow, StartStatus status) {
+  // A rewrite of main.ini that a power cut interrupted is finished before
+  // anything reads it.
+  FinishProfileReplace(kInstalledStatePath);
   RunScreen screen;
   ChooseLanguage(&screen.language);
   SetUpScreen(mainWindow, true, &screen.resources);
