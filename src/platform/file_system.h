@@ -28,6 +28,7 @@ constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorNegativeSeek = 131;
 constexpr uint32_t kErrorDirectoryNotEmpty = 145;
+constexpr uint32_t kErrorDirectory = 267;  // a file named where a directory is needed
 constexpr uint32_t kErrorAlreadyExists = 183;
 
 constexpr int kSeekSet = 0;

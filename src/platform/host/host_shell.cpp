@@ -9,7 +9,6 @@
 
 #include "platform/host/host_file_system.h"
 #include "platform/host/host_internal.h"
-#include "platform/host/host_paths.h"
 #include "platform/shell.h"
 #include "base/wide_string.h"
 
