@@ -14,9 +14,9 @@
 #include <memory>
 #include <new>
 
+#include "base/utf8.h"
 #include "base/wide_string.h"
 #include "platform/host/host_file_system.h"
-#include "platform/host/host_utf8.h"
 
 namespace nimbora {
 
@@ -237,7 +237,7 @@ bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name,
 bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;
-    if (IsDotName(found->d_name) || !WideFromHostName(found->d_name, entry->name, kPathCapacity) ||
+    if (IsDotName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
         !MatchesPattern(search->pattern, entry->name) ||
         fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;
@@ -407,7 +407,7 @@ bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
   if (directory < 0) return false;
   char16_t wide[kPathCapacity];
   std::string found;
-  bool exists = WideFromHostName(name, wide, kPathCapacity) && FindHostName(self, directory, wide, &found);
+  bool exists = Utf16FromUtf8(name, wide, kPathCapacity) && FindHostName(self, directory, wide, &found);
   if (exists && static_cast<size_t>(name - files->targetPath) + found.size() >= kHostPathCapacity) {
     close(directory);
     return Fail(self, kErrorPathNotFound);

@@ -10,9 +10,9 @@
 
 #include <cstring>
 
+#include "base/utf8.h"
 #include "base/wide_string.h"
 #include "platform/host/host_file_system.h"
-#include "platform/host/host_utf8.h"
 
 namespace nimbora {
 
@@ -29,7 +29,7 @@ bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name,
 // The key a name is matched by; false for a name no device path can hold.
 bool FoldedName(const char* hostName, std::u16string* folded) {
   char16_t wide[kPathCapacity];
-  if (!WideFromHostName(hostName, wide, kPathCapacity)) return false;
+  if (!Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
   folded->clear();
   for (const char16_t* unit = wide; *unit != 0; ++unit) folded->push_back(FoldCase(*unit));
   return true;
@@ -152,7 +152,7 @@ bool FindName(HostNameCache* cache, int directory, const char16_t* name, std::st
   char spelled[kHostNameCapacity];
   HostDirectoryNames scratch;
   const HostDirectoryNames* names = NamesOf(cache, directory, &scratch);
-  if (names == nullptr || !HostNameFromWide(name, WideLength(name), spelled, sizeof spelled)) {
+  if (names == nullptr || !Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) {
     return false;
   }
   auto range = names->names.equal_range(key);
@@ -208,7 +208,7 @@ bool FindInDirectory(HostNameCache* cache, const char* directory, const char16_t
 
 bool AppendComponent(HostPath* path, const char16_t* name, int length) {
   char spelled[kHostNameCapacity];
-  if (path->endsInLink || !HostNameFromWide(name, length, spelled, sizeof spelled)) return false;
+  if (path->endsInLink || !Utf8FromUtf16(name, length, spelled, sizeof spelled)) return false;
   // A name of full stops alone would be taken by the host for "." or "..".
   if (IsDotName(spelled)) return false;
 
