@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -94,10 +95,13 @@ void ApplyNotice(HostNameCache* cache, const inotify_event& notice) {
 }
 
 // Brings every list up to date with the changes made since the last lookup.
+// A read that left room for another notice took all there were.
 void ReadNotices(HostNameCache* cache) {
   alignas(inotify_event) char buffer[kEntryBufferSize];
-  ssize_t filled;
-  while ((filled = read(cache->notices, buffer, sizeof buffer)) > 0) {
+  constexpr ssize_t kLargestNotice = sizeof(inotify_event) + NAME_MAX + 1;
+  ssize_t filled = static_cast<ssize_t>(sizeof buffer);
+  while (filled + kLargestNotice > static_cast<ssize_t>(sizeof buffer) &&
+         (filled = read(cache->notices, buffer, sizeof buffer)) > 0) {
     for (ssize_t offset = 0; offset < filled;) {
       const inotify_event* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
       offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
