@@ -35,15 +35,20 @@ struct HostDirectoryNames {
 // once instead of once a file. Without notices every lookup lists anew.
 struct HostNameCache {
   HostNameCache() = default;
-  // Moving hands the descriptor over; the cache moved from closes the one it had.
+  // Moving hands the descriptors over; the cache moved from closes the ones it had.
   HostNameCache(HostNameCache&& other) noexcept { *this = std::move(other); }
   HostNameCache& operator=(HostNameCache&& other) noexcept;
   ~HostNameCache();
 
   int notices = -1;  // inotify descriptor, opened at the first lookup
   bool unavailable = false;
+  int root = -1;  // the root, held open so that spelled paths resolve beneath it
   std::unordered_map<int, HostDirectoryNames> byWatch;  // by watch descriptor
   std::map<std::pair<dev_t, ino_t>, int> watchOf;       // each listed directory's watch
+  // Listed directories by their path below the root as spelled, while no
+  // directory on that path has been moved or removed: a file there is then
+  // matched and opened without opening the directory first.
+  std::unordered_map<std::string, int> watchOfPath;
 };
 
 struct HostFileSystemState {
@@ -89,8 +94,19 @@ bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
 bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
 
 // The host name in the open directory that equals name ignoring case (the
-// spelling itself when it exists), or false when none does.
-bool FindHostName(FileSystem* self, int directory, const char16_t* name, std::string* found);
+// spelling itself when it exists), or false when none does. The directory
+// is remembered by its path below the root, relativePath, when given.
+bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
+                  std::string* found);
+// The same match among the names of a directory known by the path below the
+// root that reaches it, or false when the directory is not known by that path.
+bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
+                   std::string* found);
+// Opens hostPath (below the root, no link anywhere on it, the last name
+// included) with one kernel lookup. mode is for a file that O_CREAT creates.
+int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode = 0);
+// hostPath without the root and the separator after it ("" for the root).
+const char* BelowRoot(FileSystem* self, const char* hostPath);
 
 // No write permission for anyone is the device's read-only attribute.
 bool IsReadOnlyMode(mode_t mode);

@@ -4,10 +4,8 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -344,22 +342,12 @@ struct CopyFiles {
   char targetPath[kHostPathCapacity];  // for telling the device code of a later failure
 };
 
-// One lookup that fails (ELOOP) on a link anywhere on the path, the last
-// name included; so a path that opens passes through no link below the root.
-int OpenWithoutLinks(const char* path, int flags) {
-  struct open_how how;
-  memset(&how, 0, sizeof how);
-  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
-  how.resolve = RESOLVE_NO_SYMLINKS;
-  return static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path, &how, sizeof how));
-}
-
 // Paths spelled as on disk open with one kernel lookup; any other path is
 // mapped name by name, which also tells the device's code for a refusal.
 bool OpenSource(FileSystem* self, const char16_t* from, CopyFiles* files) {
   char path[kHostPathCapacity];
   if (SpellPath(self, from, path)) {
-    files->input = OpenWithoutLinks(path, O_RDONLY);
+    files->input = OpenWithoutLinks(self, path, O_RDONLY);
     if (files->input >= 0 && IsUsableFile(files->input, false, &files->source)) return true;
     if (files->input >= 0) close(files->input);
   }
@@ -368,64 +356,75 @@ bool OpenSource(FileSystem* self, const char16_t* from, CopyFiles* files) {
   return files->input >= 0;
 }
 
-// Opens the directory holding the last name of path (which stays whole) and
-// points name at that name; -1 with errno set when it cannot, EISDIR for the
-// root itself, which is no file.
-int OpenParent(char* path, size_t rootLength, bool spelled, char** name) {
-  char* slash = strrchr(path, '/');
-  if (slash == nullptr || static_cast<size_t>(slash - path) < rootLength) {
-    errno = EISDIR;
-    return -1;
-  }
-  *slash = 0;
-  int directory = spelled ? OpenWithoutLinks(path, O_RDONLY | O_DIRECTORY)
-                          : open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  *slash = '/';
-  *name = slash + 1;
+// The last name of a target path and the path of its directory below the root.
+struct TargetName {
+  char* name;
+  std::string directory;
+  char16_t wide[kPathCapacity];
+};
+
+// False for the root itself, which is no file.
+bool SplitTarget(FileSystem* self, char* targetPath, TargetName* target) {
+  const char* relative = BelowRoot(self, targetPath);
+  char* slash = strrchr(targetPath, '/');
+  if (*relative == 0 || slash == nullptr) return false;
+  target->name = slash + 1;
+  target->directory.assign(relative, slash > relative ? static_cast<size_t>(slash - relative) : 0);
+  return Utf16FromUtf8(target->name, target->wide, kPathCapacity);
+}
+
+int OpenDirectoryOf(FileSystem* self, char* targetPath, const TargetName& target, bool spelled) {
+  target.name[-1] = 0;
+  int directory = spelled ? OpenWithoutLinks(self, targetPath, O_RDONLY | O_DIRECTORY)
+                          : open(targetPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  target.name[-1] = '/';
   return directory;
 }
 
-// The directory that will hold the target; targetPath ends with the
-// target's name as spelled, or as matched when the spelling is not on disk.
-int OpenTargetDirectory(FileSystem* self, const char16_t* to, char* targetPath, char** name) {
-  size_t rootLength = strlen(HostState(self)->root);
-  if (SpellPath(self, to, targetPath)) {
-    int directory = OpenParent(targetPath, rootLength, true, name);
-    if (directory >= 0) return directory;
+// Looks the target's name up in its directory, reached as spelled or else
+// name by name; the directory is listed once and then known by its path.
+bool LookUpTarget(FileSystem* self, const char16_t* to, CopyFiles* files, TargetName* target,
+                  bool* exists, std::string* found) {
+  int directory = -1;
+  if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, target)) {
+    directory = OpenDirectoryOf(self, files->targetPath, *target, true);
   }
-  if (!MapPath(self, to, targetPath)) return -1;
-  int directory = OpenParent(targetPath, rootLength, false, name);
-  if (directory < 0) Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
-  return directory;
+  if (directory < 0) {
+    if (!MapPath(self, to, files->targetPath)) return false;
+    if (!SplitTarget(self, files->targetPath, target)) return Fail(self, kErrorAccessDenied);
+    directory = OpenDirectoryOf(self, files->targetPath, *target, false);
+    if (directory < 0) {
+      return Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
+    }
+  }
+  *exists = FindHostName(self, directory, target->directory.c_str(), target->wide, found);
+  close(directory);
+  return true;
 }
 
 // An existing target in any letter case is written in place; a new one is
 // created with the source's mode, so nothing changes the mode afterwards.
+// A target in a directory known by its spelling needs no lookup of its own.
 bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
-  char* name;
-  int directory = OpenTargetDirectory(self, to, files->targetPath, &name);
-  if (directory < 0) return false;
-  char16_t wide[kPathCapacity];
+  TargetName target;
+  bool exists = false;
   std::string found;
-  bool exists = Utf16FromUtf8(name, wide, kPathCapacity) && FindHostName(self, directory, wide, &found);
-  if (exists && static_cast<size_t>(name - files->targetPath) + found.size() >= kHostPathCapacity) {
-    close(directory);
-    return Fail(self, kErrorPathNotFound);
-  }
+  bool known = SpellPath(self, to, files->targetPath) &&
+               SplitTarget(self, files->targetPath, &target) &&
+               FindKnownName(self, target.directory.c_str(), target.wide, &exists, &found);
+  if (!known && !LookUpTarget(self, to, files, &target, &exists, &found)) return false;
   if (exists) {
-    strcpy(name, found.c_str());
-    files->output = openat(directory, name, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (static_cast<size_t>(target.name - files->targetPath) + found.size() >= kHostPathCapacity) {
+      return Fail(self, kErrorPathNotFound);
+    }
+    strcpy(target.name, found.c_str());
+    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY);
   } else {
-    files->output = openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           files->source.st_mode & 07777);
+    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY | O_CREAT | O_EXCL,
+                                     files->source.st_mode & 07777);
     files->created = files->output >= 0;
   }
-  int error = errno;
-  close(directory);
-  if (files->output < 0) {
-    errno = error;
-    return FailWithErrno(self, files->targetPath);
-  }
+  if (files->output < 0) return FailWithErrno(self, files->targetPath);
   if (files->created || IsUsableFile(files->output, true, &files->target)) return true;
   close(files->output);
   return Fail(self, kErrorAccessDenied);

@@ -5,8 +5,10 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
+#include <linux/openat2.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,7 +25,11 @@ namespace {
 constexpr size_t kHostNameCapacity = 3 * kPathCapacity;
 // Large enough for a directory of a few hundred entries in one read.
 constexpr size_t kEntryBufferSize = 16384;
-constexpr uint32_t kNoticedChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
+constexpr uint32_t kSelfChanges = IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t kNoticedChanges =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | kSelfChanges | IN_ONLYDIR;
+// Added to what a directory on the path to a listed one may already be watched for.
+constexpr uint32_t kPathChanges = kSelfChanges | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
 
 bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
@@ -76,6 +82,7 @@ bool ListDirectory(int directory, HostDirectoryNames* names) {
 void ForgetListings(HostNameCache* cache) {
   cache->byWatch.clear();
   cache->watchOf.clear();
+  cache->watchOfPath.clear();
 }
 
 void ForgetWatch(HostNameCache* cache, int watch) {
@@ -87,6 +94,8 @@ void ForgetWatch(HostNameCache* cache, int watch) {
 
 void ApplyNotice(HostNameCache* cache, const inotify_event& notice) {
   if ((notice.mask & IN_Q_OVERFLOW) != 0) return ForgetListings(cache);
+  // A path may now lead elsewhere; rare enough to forget every path.
+  if ((notice.mask & (kSelfChanges | IN_IGNORED)) != 0) cache->watchOfPath.clear();
   if ((notice.mask & IN_IGNORED) != 0) return ForgetWatch(cache, notice.wd);
   auto it = cache->byWatch.find(notice.wd);
   if (it == cache->byWatch.end() || notice.len == 0) return;
@@ -119,11 +128,11 @@ bool OpenNotices(HostNameCache* cache) {
 }
 
 // The watch comes before the listing, so no change falls between the two.
-const HostDirectoryNames* ListAndWatch(HostNameCache* cache, int directory, const struct stat& status) {
+int ListAndWatch(HostNameCache* cache, int directory, const struct stat& status) {
   char self[32];
   snprintf(self, sizeof self, "/proc/self/fd/%d", directory);
   int watch = inotify_add_watch(cache->notices, self, kNoticedChanges);
-  if (watch < 0) return nullptr;
+  if (watch < 0) return -1;
   HostDirectoryNames& names = cache->byWatch[watch];
   names.device = status.st_dev;
   names.inode = status.st_ino;
@@ -131,41 +140,56 @@ const HostDirectoryNames* ListAndWatch(HostNameCache* cache, int directory, cons
   if (!ListDirectory(directory, &names)) {
     inotify_rm_watch(cache->notices, watch);
     cache->byWatch.erase(watch);
-    return nullptr;
+    return -1;
   }
   cache->watchOf[{status.st_dev, status.st_ino}] = watch;
-  return &names;
+  return watch;
 }
 
-// The names of an open directory: from the cache when it has them, or else
-// listed (and kept when the directory can be watched).
-const HostDirectoryNames* NamesOf(HostNameCache* cache, int directory, HostDirectoryNames* scratch) {
+// The watch of an open directory's list, listing it first when it is new;
+// -1 without change notices.
+int WatchOf(HostNameCache* cache, int directory) {
   struct stat status;
-  if (cache != nullptr && OpenNotices(cache) && fstat(directory, &status) == 0) {
-    ReadNotices(cache);
-    auto known = cache->watchOf.find({status.st_dev, status.st_ino});
-    if (known != cache->watchOf.end()) return &cache->byWatch[known->second];
-    if (const HostDirectoryNames* listed = ListAndWatch(cache, directory, status)) return listed;
-  }
-  return ListDirectory(directory, scratch) ? scratch : nullptr;
+  if (!OpenNotices(cache) || fstat(directory, &status) != 0) return -1;
+  ReadNotices(cache);
+  auto known = cache->watchOf.find({status.st_dev, status.st_ino});
+  return known != cache->watchOf.end() ? known->second : ListAndWatch(cache, directory, status);
 }
 
-bool FindName(HostNameCache* cache, int directory, const char16_t* name, std::string* found) {
+// Remembers that relativePath reaches the listed directory, once every
+// directory on the way is watched for being moved or removed.
+void RememberPath(HostNameCache* cache, const char* root, const char* relativePath, int watch) {
+  std::string path = root;
+  for (const char* name = relativePath; *name != 0;) {
+    const char* end = strchr(name, '/');
+    if (end == nullptr) break;
+    path.append("/").append(name, end);
+    if (inotify_add_watch(cache->notices, path.c_str(), kPathChanges) < 0) return;
+    name = end + 1;
+  }
+  cache->watchOfPath[relativePath] = watch;
+}
+
+bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
   std::u16string key;
   for (const char16_t* unit = name; *unit != 0; ++unit) key.push_back(FoldCase(*unit));
-  char spelled[kHostNameCapacity];
-  HostDirectoryNames scratch;
-  const HostDirectoryNames* names = NamesOf(cache, directory, &scratch);
-  if (names == nullptr || !Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) {
-    return false;
-  }
-  auto range = names->names.equal_range(key);
+  auto range = names.names.equal_range(key);
   if (range.first == range.second) return false;
+  char spelled[kHostNameCapacity];
+  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
   *found = range.first->second;
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second == spelled) *found = spelled;  // an exact spelling wins
   }
   return true;
+}
+
+// Without a cache (or change notices) the directory is listed for this lookup alone.
+bool FindName(HostNameCache* cache, int directory, const char16_t* name, std::string* found) {
+  int watch = cache != nullptr ? WatchOf(cache, directory) : -1;
+  if (watch >= 0) return MatchName(cache->byWatch[watch], name, found);
+  HostDirectoryNames listed;
+  return ListDirectory(directory, &listed) && MatchName(listed, name, found);
 }
 
 // ---- Paths ----
@@ -293,13 +317,16 @@ uint32_t HostLastError(FileSystem* self) { return HostState(self)->lastError; }
 HostNameCache& HostNameCache::operator=(HostNameCache&& other) noexcept {
   std::swap(notices, other.notices);
   std::swap(unavailable, other.unavailable);
+  std::swap(root, other.root);
   byWatch.swap(other.byWatch);
   watchOf.swap(other.watchOf);
+  watchOfPath.swap(other.watchOfPath);
   return *this;
 }
 
 HostNameCache::~HostNameCache() {
   if (notices >= 0) close(notices);
+  if (root >= 0) close(root);
 }
 
 int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const char* root) {
@@ -389,8 +416,50 @@ bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
                         kHostPathCapacity);
 }
 
-bool FindHostName(FileSystem* self, int directory, const char16_t* name, std::string* found) {
-  return FindName(&HostState(self)->names, directory, name, found);
+bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
+                  std::string* found) {
+  HostFileSystemState* state = HostState(self);
+  HostNameCache* cache = &state->names;
+  int watch = WatchOf(cache, directory);
+  if (watch < 0) return FindName(nullptr, directory, name, found);
+  if (relativePath != nullptr && cache->watchOfPath.count(relativePath) == 0) {
+    RememberPath(cache, state->root, relativePath, watch);
+  }
+  return MatchName(cache->byWatch[watch], name, found);
+}
+
+bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
+                   std::string* found) {
+  HostNameCache* cache = &HostState(self)->names;
+  if (cache->notices < 0) return false;
+  ReadNotices(cache);
+  auto known = cache->watchOfPath.find(relativePath);
+  if (known == cache->watchOfPath.end()) return false;
+  *exists = MatchName(cache->byWatch[known->second], name, found);
+  return true;
+}
+
+const char* BelowRoot(FileSystem* self, const char* hostPath) {
+  size_t rootLength = strlen(HostState(self)->root);
+  return hostPath[rootLength] == 0 ? hostPath + rootLength : hostPath + rootLength + 1;
+}
+
+// One lookup that fails (ELOOP) on a link anywhere on the path, the last
+// name included, and (EXDEV) on a path that would leave the root.
+int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode) {
+  HostNameCache* cache = &HostState(self)->names;
+  if (cache->root < 0) {
+    cache->root = open(HostState(self)->root, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (cache->root < 0) return -1;
+  }
+  const char* relative = BelowRoot(self, hostPath);
+  struct open_how how;
+  memset(&how, 0, sizeof how);
+  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+  how.mode = (flags & O_CREAT) != 0 ? mode : 0;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+  return static_cast<int>(
+      syscall(SYS_openat2, cache->root, *relative == 0 ? "." : relative, &how, sizeof how));
 }
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
