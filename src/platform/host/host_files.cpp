@@ -230,8 +230,6 @@ uint32_t AttributesOf(const struct stat& status) {
   return attributes == 0 ? kAttributeNormal : attributes;
 }
 
-bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
-
 bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;

@@ -31,14 +31,18 @@ constexpr uint32_t kNoticedChanges =
 // Added to what a directory on the path to a listed one may already be watched for.
 constexpr uint32_t kPathChanges = kSelfChanges | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
 
-bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+// The key a name is matched by.
+std::u16string Folded(const char16_t* name) {
+  std::u16string folded;
+  for (const char16_t* unit = name; *unit != 0; ++unit) folded.push_back(FoldCase(*unit));
+  return folded;
+}
 
-// The key a name is matched by; false for a name no device path can hold.
+// False for a host name that no device path can hold.
 bool FoldedName(const char* hostName, std::u16string* folded) {
   char16_t wide[kPathCapacity];
   if (!Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
-  folded->clear();
-  for (const char16_t* unit = wide; *unit != 0; ++unit) folded->push_back(FoldCase(*unit));
+  *folded = Folded(wide);
   return true;
 }
 
@@ -171,9 +175,7 @@ void RememberPath(HostNameCache* cache, const char* root, const char* relativePa
 }
 
 bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
-  std::u16string key;
-  for (const char16_t* unit = name; *unit != 0; ++unit) key.push_back(FoldCase(*unit));
-  auto range = names.names.equal_range(key);
+  auto range = names.names.equal_range(Folded(name));
   if (range.first == range.second) return false;
   char spelled[kHostNameCapacity];
   if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
@@ -463,5 +465,7 @@ int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t m
 }
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
+
+bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 }  // namespace nimbora
