@@ -12,7 +12,8 @@ TEST(Utf8Test, TextsGoThereAndBackUnchanged) {
   std::u16string text = u"A\u00E9\u07FF\u0800\uFFFF\U00010000\U0010FFFF";
   char utf8[32];
   ASSERT_TRUE(Utf8FromUtf16(text.c_str(), static_cast<int>(text.size()), utf8, sizeof utf8));
-  EXPECT_EQ(std::string(utf8), "A\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
+  EXPECT_EQ(std::string(utf8),
+            "A\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
   char16_t back[16];
   ASSERT_TRUE(Utf16FromUtf8(utf8, back, 16));
   EXPECT_EQ(std::u16string(back), text);

@@ -105,9 +105,10 @@ struct Accelerators {
 
 struct HostSession {
   // Session (host_session.cpp).
-  HostOptions options;  // its texts are copied below
+  bool virtualClock;
+  int fixedFontAdvance;
+  std::string fontFile;  // "" when none
   std::string screensDir;
-  std::string fontFile;
   int screensWritten;
   FileSystem* previousFileSystem;
   Clock* previousClock;
@@ -164,7 +165,8 @@ void AboutToWait();
 bool WaitForInput();
 
 // Window (host_window.cpp).
-bool QueueKeyList(const char* list, std::string* error);  // error names a bad key
+// Queues the presses of a comma-separated key list; error names a bad key.
+bool QueueKeyList(HostSession* session, const char* list, std::string* error);
 void PushKeyDown(unsigned virtualKey, bool control);
 void RequestClose();  // the user closed the presented window
 Window* TheWindow();  // nullptr unless a window exists

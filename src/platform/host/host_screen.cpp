@@ -163,7 +163,7 @@ HostFont* OpenFixedFont(const std::string& name, const LogicalFont* logical) {
 
 // named: a face the program asked for, rather than the default font.
 HostFont* OpenFont(const std::string& name, const LogicalFont* logical, bool named) {
-  if (hostSession->options.fixedFontAdvance > 0) return OpenFixedFont(name, logical);
+  if (hostSession->fixedFontAdvance > 0) return OpenFixedFont(name, logical);
   const FaceMatch* match = MatchFace(name, logical->weight, logical->italic != 0, named);
   FT_Face face = nullptr;
   if (match == nullptr ||
@@ -213,7 +213,7 @@ char32_t NextCharacter(const char16_t* text, int length, int* position) {
 }
 
 int Advance(HostFont* font, char32_t character, bool render) {
-  if (font->face == nullptr) return hostSession->options.fixedFontAdvance;
+  if (font->face == nullptr) return hostSession->fixedFontAdvance;
   return LoadGlyph(font->face, character, render);
 }
 
@@ -247,7 +247,7 @@ void BlitGlyph(const FT_GlyphSlot slot, int penX, int baseline, const Rect& clip
 void DrawBlock(HostFont* font, char32_t character, int x, int top, const Rect& clip,
                uint32_t rgb) {
   if (character <= u' ') return;
-  int advance = hostSession->options.fixedFontAdvance;
+  int advance = hostSession->fixedFontAdvance;
   FillScreenRect(Intersection(clip, Rect{x, top, x + advance - 1, top + font->cellHeight}), rgb);
 }
 
@@ -382,7 +382,7 @@ int HostLiveDrawingResources() {
 }
 
 bool HostFontUsed(const char* face, HostFontUse* use) {
-  if (hostSession == nullptr || hostSession->options.fixedFontAdvance > 0) return false;
+  if (hostSession == nullptr || hostSession->fixedFontAdvance > 0) return false;
   const FaceMatch* match = MatchFace(face, kNormalWeight, false, true);
   if (match == nullptr) return false;
   *use = HostFontUse{match->file.c_str(), match->family.c_str(), match->substitute};

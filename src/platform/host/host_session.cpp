@@ -33,7 +33,7 @@ uint64_t MonotonicMilliseconds() {
 }
 
 uint64_t SessionNow(Clock*) {
-  if (hostSession->options.virtualClock) return hostSession->virtualTime;
+  if (hostSession->virtualClock) return hostSession->virtualTime;
   return MonotonicMilliseconds() - hostSession->realStart;
 }
 
@@ -49,7 +49,7 @@ void RealSleep(uint32_t milliseconds) {
 void SessionSleep(Clock* clock, uint32_t milliseconds) {
   LogEvent("\"op\":\"sleep\",\"ms\":%u", milliseconds);
   AboutToWait();
-  if (hostSession->options.virtualClock) {
+  if (hostSession->virtualClock) {
     hostSession->virtualTime += milliseconds;
   } else if (!hostSession->sdlStarted) {
     RealSleep(milliseconds);
@@ -106,17 +106,12 @@ bool OpenDrawLog(HostSession* session, const char* path, std::string* message) {
   return true;
 }
 
-// Copies the options' texts into the session, so the caller's may go.
+// Keeps what the session needs of the options, so the caller's texts may go.
 void KeepOptions(HostSession* session, const HostOptions* options) {
-  session->options = *options;
-  if (options->screensDir != nullptr) session->screensDir = options->screensDir;
+  session->virtualClock = options->virtualClock;
+  session->fixedFontAdvance = options->fixedFontAdvance;
   if (options->fontFile != nullptr) session->fontFile = options->fontFile;
-  session->options.root = nullptr;
-  session->options.keys = nullptr;
-  session->options.screensDir = nullptr;
-  session->options.drawLogPath = nullptr;
-  session->options.fontFile = session->options.fontFile == nullptr ? nullptr
-                                                                   : session->fontFile.c_str();
+  if (options->screensDir != nullptr) session->screensDir = options->screensDir;
 }
 
 bool CheckFontFile(const char* file, std::string* message) {
@@ -130,7 +125,7 @@ bool Prepare(HostSession* session, const HostOptions* options, std::string* mess
   session->clock = Clock{nullptr, SessionSleep, SessionNow};
   session->realStart = MonotonicMilliseconds();
   return InstallFileSystem(session, options->root == nullptr ? "." : options->root, message) &&
-         QueueKeyList(options->keys, message) &&
+         QueueKeyList(session, options->keys, message) &&
          PrepareScreensDir(options->screensDir, message) &&
          CheckFontFile(options->fontFile, message) &&
          OpenDrawLog(session, options->drawLogPath, message);
@@ -158,18 +153,13 @@ bool Spawn(const std::string& path) {
 
 int HostStart(const HostOptions* options, char* error, int capacity) {
   std::string message = "a host session is running already";
-  if (hostSession != nullptr) {
+  HostSession* session = hostSession == nullptr ? new HostSession{} : nullptr;
+  if (session == nullptr || !Prepare(session, options, &message)) {
+    delete session;  // the draw log, which Prepare opens last, is not open
     snprintf(error, static_cast<size_t>(capacity), "%s", message.c_str());
     return 0;
   }
-  hostSession = new HostSession{};
-  if (!Prepare(hostSession, options, &message)) {
-    if (hostSession->drawLog != nullptr) fclose(hostSession->drawLog);
-    delete hostSession;
-    hostSession = nullptr;
-    snprintf(error, static_cast<size_t>(capacity), "%s", message.c_str());
-    return 0;
-  }
+  hostSession = session;
   if (options->window && !OpenPresentation(&message)) {
     fprintf(stderr, "%s; going on without a window\n", message.c_str());
   }

@@ -115,7 +115,7 @@ Window* TheWindow() {
   return hostSession != nullptr && hostSession->window.alive ? &hostSession->window : nullptr;
 }
 
-bool QueueKeyList(const char* list, std::string* error) {
+bool QueueKeyList(HostSession* session, const char* list, std::string* error) {
   if (list == nullptr || *list == 0) return true;
   for (const char* start = list;; ++start) {
     const char* end = strchr(start, ',');
@@ -126,7 +126,7 @@ bool QueueKeyList(const char* list, std::string* error) {
           "unknown key '" + name + "' (use letters, digits, space, enter, escape, ctrl+LETTER)";
       return false;
     }
-    hostSession->queued.push_back(press);
+    session->queued.push_back(press);
     if (end == nullptr) return true;
     start = end;
   }

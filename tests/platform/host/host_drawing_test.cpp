@@ -42,7 +42,8 @@ class HostDrawingTest : public HostSessionTest {
     ReleaseSurface();
     HostFinish(0);
     std::string log = HostPath("draw.log");
-    HostOptions options{root.c_str(), false, true, nullptr, nullptr, log.c_str(), advance, fontFile};
+    HostOptions options{root.c_str(), false,   true,    nullptr,
+                        nullptr,      log.c_str(), advance, fontFile};
     char error[200] = "";
     ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
     PrepareSurface();
