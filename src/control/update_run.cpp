@@ -7,6 +7,7 @@
 #include "display/status_screen.h"
 #include "package/package_instructions.h"
 #include "package/tree_operations.h"
+#include "platform/file_system.h"
 #include "profile/profile_writer.h"
 
 namespace nimbora {
@@ -41,9 +42,32 @@ int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
   ShowMessage(screen, u"Update", u"Update the files ...");
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
-  // A flash package is removed once applied, whatever came of it.
-  if (selection.source == PackageSource::Flash) DeleteTree(kFlashPackageDirectory, nullptr);
+  // Everything copied is made durable before the new version says it is there.
+  FlushVolume(kApplicationDirectory);
   return result;
+}
+
+// A flash package is removed once applied, whatever came of it, but only
+// after its version is recorded, and its description first: a removal that
+// a power cut interrupts leaves no package a later start would apply.
+void RemoveFlashPackage(const PackageSelection& selection) {
+  SetAttributesAt(selection.descriptionPath, kAttributeNormal);
+  DeleteFileAt(selection.descriptionPath);
+  DeleteTree(kFlashPackageDirectory, nullptr);
+}
+
+// A flash package that records the installed version (and time, when it has
+// one) was applied by a run that lost its power before removing it: its
+// removal is finished. Such a package would never be applied again, so
+// nothing is lost by it.
+bool IsAppliedFlashPackage(const PackageSelection& selection) {
+  const VersionNumber none{};
+  const UpdateTime& time = selection.packageTime;
+  bool sameTime = time.year == 0 || (!IsLaterTime(&time, &selection.installedTime) &&
+                                     !IsLaterTime(&selection.installedTime, &time));
+  return selection.source == PackageSource::None &&
+         CompareVersion(&selection.packageVersion, &none) != 0 &&
+         CompareVersion(&selection.packageVersion, &selection.installedVersion) == 0 && sameTime;
 }
 
 // Recorded even after a failed application, so the same package is not
@@ -61,12 +85,16 @@ void RecordPackage(const PackageSelection& selection) {
 }  // namespace
 
 void RunUpdate(Window* mainWindow, StartStatus status) {
+  // A rewrite of main.ini that a power cut interrupted is finished before
+  // anything reads it.
+  FinishProfileReplace(kInstalledStatePath);
   RunScreen screen;
   ChooseLanguage(&screen.language);
   SetUpScreen(mainWindow, true, &screen.resources);
 
   PackageSelection selection;
   SelectPackage(&selection);
+  if (IsAppliedFlashPackage(selection)) RemoveFlashPackage(selection);
   bool applied = selection.source != PackageSource::None;
   int result = applied ? ApplySelected(screen, selection) : 1;
 
@@ -75,6 +103,7 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
     if (applied) RecordPackage(selection);
+    if (selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, u"Success", u"Successfully updated the files.");
     } else {

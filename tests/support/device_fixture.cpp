@@ -13,7 +13,8 @@ namespace nimbora {
 namespace fs = std::filesystem;
 
 void DeviceFixture::SetUp() {
-  std::string pattern = (fs::temp_directory_path() / "nimbora-device-XXXXXX").string();
+  fs::path parent = rootParent.empty() ? fs::temp_directory_path() : fs::path(rootParent);
+  std::string pattern = (parent / "nimbora-device-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   root = pattern;
   ASSERT_EQ(InitHostFileSystem(&host, &hostState, root.c_str()), 1);

@@ -36,6 +36,10 @@ class DeviceFixture : public ::testing::Test {
   // Puts the fault wrapper (faults, faulty) between the logic and the host.
   void UseFaultWrapper();
 
+  // Where the root is made (default: the temporary directory). Runs that
+  // flush a lot pick a memory file system, where a flush need not wait for
+  // a disk that other programs share.
+  std::string rootParent;
   std::string root;
   HostFileSystemState hostState;
   FileSystem host;
