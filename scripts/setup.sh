@@ -24,5 +24,6 @@ if [ -n "$missing" ]; then
       dpkg --add-architecture "$architecture"
   done
   apt-get update -qq
+  # shellcheck disable=SC2086 # one package name per word
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 fi
