@@ -4,8 +4,9 @@ Update.exe under Wine, and the comparison of what each left.
 
   differential.py generate SEED COUNT DIR   lays out DIR/case-N/fixture
   differential.py compare CASE_DIR          compares CASE_DIR/wine and
-      CASE_DIR/host (trees and outcome files); prints each difference and
-      exits 1 when there is one
+      CASE_DIR/host (trees and outcome files); prints each difference, then
+      "tolerated N" (the files showing the tolerated deviation), and exits 1
+      when there is a difference
 
 Names mix letter cases (Latin, Latin-1, Greek, Cyrillic), entries get
 trailing full stops, blanks and backslashes (also after a file's name), and
@@ -189,7 +190,7 @@ def compare(case):
         differences.append("outcome: wine %s, host %s" % outcomes)
     for line in differences:
         print("    " + line)
-    print("    tolerated read-only flags: %d" % tolerated if tolerated else "", end="")
+    print("tolerated %d" % tolerated)
     return 1 if differences else 0
 
 

@@ -4,7 +4,10 @@
 # the host program's result).
 
 run_scenarios() {
+  await_exit=yes
   run_scenario card space success
+  run_scenario failed_launch - -
+  await_exit=
   run_scenario flash space success
   run_scenario failing_copy space failure
   run_scenario same_version_listed space success
@@ -13,7 +16,6 @@ run_scenarios() {
   run_scenario failure_word space failure failure
   run_scenario no_package - -
   run_scenario delete_all space success
-  run_scenario failed_launch - -
   run_scenario next_start space success
 }
 
@@ -43,11 +45,21 @@ expect_installed_main_ini() {
     "[Option]" "Frequency=868M"
 }
 
-# expect_started COUNT: the stand-in recorded COUNT starts, without arguments.
+# started_count LOG: the starts the stand-in recorded in LOG.
+started_count() {
+  if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi
+}
+
+# expect_started COUNT: the stand-in recorded COUNT starts, without
+# arguments; it may still be writing its record, so it is given 5 seconds.
 expect_started() {
   log="$(app)/started.log"
-  count=0
-  [ ! -f "$log" ] || count=$(wc -l <"$log")
+  tries=0
+  while [ "$(started_count "$log")" -lt "$1" ] && [ $tries -lt 25 ]; do
+    sleep 0.2
+    tries=$((tries + 1))
+  done
+  count=$(started_count "$log")
   [ "$count" -eq "$1" ] || fail "application started $count time(s), expected $1"
   [ "$1" -eq 0 ] || [ "$(sort -u "$log")" = 'started with arguments []' ] ||
     fail "started with: $(cat "$log")"
