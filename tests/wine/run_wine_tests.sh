@@ -27,9 +27,35 @@ rm -rf "$work"
 mkdir -p "$work/screens"
 screens=$work/screens
 
+# Wine runs as an unprivileged user when the suite runs as root: root passes
+# over the missing write permission that stands for the read-only flag, so
+# Wine would overwrite a read-only file where Windows refuses. Its prefix
+# and the programs it runs are then kept where that user can reach them.
+wine_user=
+[ "$(id -u)" -ne 0 ] || wine_user=65534
+wine_home=$(mktemp -d /tmp/nimbora-wine.XXXXXX)
+mkdir -p "$wine_home/tmp" "$wine_home/prefix"
+[ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$wine_home"
+
+# as_wine_user COMMAND...: replaces the shell with the command, run as the
+# user Wine runs as; called in a subshell, whose process id is then the
+# command's.
+as_wine_user() {
+  if [ -n "$wine_user" ]; then
+    exec setpriv --reuid="$wine_user" --regid="$wine_user" --clear-groups \
+      env -u XDG_RUNTIME_DIR HOME="$wine_home" TMPDIR="$wine_home/tmp" "$@"
+  fi
+  exec "$@"
+}
+
+# give_to_wine_user PATH...: the files become the Wine user's to change.
+give_to_wine_user() {
+  [ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$@"
+}
+
 # One prefix for both builds (a 64-bit prefix runs 32-bit programs too); no
 # Mono or Gecko installers, no debug noise.
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$wine_home/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 drive_c=$WINEPREFIX/drive_c
 
 failures=0
@@ -42,8 +68,9 @@ fail() {
 
 xvfb_pid=
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  (as_wine_user wineserver -k) 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$wine_home"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -59,8 +86,9 @@ start_display() {
 }
 
 create_prefix() {
-  wine wineboot --init >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
-  wineserver -w
+  (as_wine_user wine wineboot --init) >"$work/wineboot.log" 2>&1 ||
+    { cat "$work/wineboot.log"; exit 1; }
+  (as_wine_user wineserver -w)
 }
 
 # show_log FILE: the end of a log, for a failure's context.
@@ -80,7 +108,7 @@ check_imports() {
 
 run_backend_tests() {
   scenario=backend$bits
-  if (cd "$drive_c" && timeout 180 wine "$backend_tests") >"$work/backend$bits.log" 2>&1; then
+  if (cd "$drive_c" && as_wine_user timeout 180 wine "$backend_tests") >"$work/backend$bits.log" 2>&1; then
     count=$(grep -c '^\[       OK' "$work/backend$bits.log")
     passed=$((passed + count))
     echo "ok   [backend$bits] $count tests"
@@ -101,7 +129,7 @@ stop() {
 start_update_exe() {
   log=$1
   shift
-  (cd "$drive_c" && exec timeout 60 wine "$update_exe" "$@") >"$log" 2>&1 &
+  (cd "$drive_c" && as_wine_user timeout 60 wine "$update_exe" "$@") >"$log" 2>&1 &
   pid=$!
 }
 
@@ -168,7 +196,8 @@ compare_with_host() {
 # place_tree DIR: the scenario's tree from DIR/fixture on drive C and on a host copy.
 place_tree() {
   rm -rf "$drive_c/ResidentFlash" "$drive_c/Storage Card" "$1/host"
-  cp -a "$1/fixture/." "$drive_c/"
+  cp -a "$1/fixture/ResidentFlash" "$1/fixture/Storage Card" "$drive_c/"
+  give_to_wine_user "$drive_c/ResidentFlash" "$drive_c/Storage Card"
   cp -a "$1/fixture" "$1/host"
 }
 
@@ -199,11 +228,9 @@ run_scenario() {
 # run_build BITS DIR: the backend tests and the scenarios with one build.
 run_build() {
   bits=$1
-  update_exe=$2/Update.exe
-  stand_in=$2/stand-in/Nimbora.exe
-  backend_tests=$2/nimbora_win32_tests.exe
   missing=
-  for program in "$backend_tests" "$update_exe" "$stand_in" "$host_update"; do
+  for program in "$2/nimbora_win32_tests.exe" "$2/Update.exe" "$2/stand-in/Nimbora.exe" \
+    "$host_update"; do
     [ -x "$program" ] || missing="$missing $program"
   done
   if [ -n "$missing" ]; then
@@ -211,6 +238,11 @@ run_build() {
     fail "not built:$missing"
     return
   fi
+  mkdir -p "$wine_home/build$bits"
+  cp "$2/nimbora_win32_tests.exe" "$2/Update.exe" "$2/stand-in/Nimbora.exe" "$wine_home/build$bits/"
+  update_exe=$wine_home/build$bits/Update.exe
+  stand_in=$wine_home/build$bits/Nimbora.exe
+  backend_tests=$wine_home/build$bits/nimbora_win32_tests.exe
   run_backend_tests
   run_scenarios
 }
