@@ -62,7 +62,7 @@ class Tree:
                 self.files[path] = (content, rng.random() < 0.25)
 
 
-def entry_for(rng, tree, deletes):
+def entry_for(rng, tree):
     """A package entry naming something in the tree (or nothing), disguised."""
     choices = sorted(tree.files) + sorted(tree.dirs)
     if not choices or rng.random() < 0.1:
@@ -114,8 +114,8 @@ def generate(seed, count, directory):
         app.add_random(rng, "", 1, STEMS)
         package = Tree()
         package.add_random(rng, "", 1, STEMS)
-        deletes = [entry_for(rng, app, True) for _ in range(rng.randint(0, 3))]
-        updates = [entry_for(rng, package, False) for _ in range(rng.randint(0, 4))]
+        deletes = [entry_for(rng, app) for _ in range(rng.randint(0, 3))]
+        updates = [entry_for(rng, package) for _ in range(rng.randint(0, 4))]
         delete_head, delete_body = instruction(rng, "Delete", deletes)
         update_head, update_body = instruction(rng, "Update", updates)
         extra = ["DeleteParam=true"] if rng.random() < 0.2 else []
