@@ -1,11 +1,23 @@
 #!/bin/sh
-# Cross-compiles the Windows build with MinGW-w64 into build-windows/ (or the
-# directory given): build-windows/Update.exe and the test programs run under
-# Wine. Further arguments go to CMake.
+# Cross-compiles the Windows build with MinGW-w64: the 64-bit one into
+# build-windows/ (or the directory given) and the 32-bit one, with the
+# panel's pointer and record sizes, into the same name with "32" appended.
+# Each holds Update.exe and the test programs run under Wine. Further
+# arguments go to CMake.
 set -eu
 cd "$(dirname "$0")/.."
 dir=${1:-build-windows}
 [ $# -gt 0 ] && shift
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build "$dir" -j2
+
+# build ARCH DIR [CMAKE_ARGUMENT...]
+build() {
+  arch=$1
+  out=$2
+  shift 2
+  cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$out" -j2
+}
+
+build x86_64 "$dir" "$@"
+build i686 "${dir}32" "$@"

@@ -1,10 +1,18 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs every test: once normally and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# Windows build under Wine.
+# Windows builds (64-bit and 32-bit) under Wine.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/setup.sh
+
+# The test stack, beyond what building needs: a virtual X server and its
+# tools for the real-window and Wine runs, MinGW-w64 for both Windows
+# builds, 64-bit and 32-bit Wine, Python for the random differential.
+TEST_PACKAGES="xvfb xdotool x11-utils imagemagick strace python3
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
+  wine wine64 wine32:i386"
+# shellcheck disable=SC2086 # one package name per word
+sh scripts/setup.sh $TEST_PACKAGES
 
 sh scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")

@@ -15,7 +15,6 @@ namespace {
 constexpr int kSettingCapacity = 20;
 constexpr int kTitleCapacity = 25;
 constexpr int kFooterCapacity = 50;
-constexpr uint32_t kExecuteRequestSize = 60;
 constexpr uint32_t kScreenHoldMilliseconds = 10000;
 
 const char16_t* FrequencySuffix(const char16_t* frequency) {

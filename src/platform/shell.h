@@ -10,7 +10,10 @@ namespace nimbora {
 constexpr uint32_t kExecuteNoErrorDialog = 0x400;
 constexpr int kShowNormal = 5;
 
-// Laid out as the device's shell-execute record (60 bytes on the device).
+// The device's shell-execute record is 60 bytes; its size field says so.
+constexpr uint32_t kExecuteRequestSize = 60;
+
+// Laid out as the start of the device's shell-execute record.
 struct ExecuteRequest {
   uint32_t size;
   uint32_t mask;

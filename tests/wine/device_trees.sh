@@ -57,3 +57,11 @@ flash_package() {
   put "$package/Skins/night.skin" "night 1.3.0"
   cp "$2" "$package/Nimbora.exe"
 }
+
+# package_description DIR LINE...: the package's update.ini in DIR.
+package_description() {
+  mkdir -p "$1"
+  description=$1/update.ini
+  shift
+  crlf "$@" >"$description"
+}

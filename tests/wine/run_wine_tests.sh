@@ -1,10 +1,14 @@
 #!/bin/sh
-# Runs the Windows build under Wine in a virtual X server: the backend's own
-# tests, then the Updater's scenarios on drive C. Each scenario checks the
-# files, main.ini, the start of the stand-in application, the exit status
-# and the screens, and compares the device tree with what the host program
-# leaves on a copy of the same tree.
-# Usage: run_wine_tests.sh [WINDOWS_BUILD_DIR [HOST_BUILD_DIR]]
+# Runs the Windows builds under Wine in a virtual X server: the import check,
+# then for each build (64-bit, and 32-bit under 32-bit Wine) the backend's
+# own tests and the Updater's scenarios on drive C, then the random
+# differential against the host program with the 64-bit build. Each
+# scenario checks the files, main.ini, the start of the stand-in
+# application, the exit status and the screens, and compares the device
+# tree byte for byte with what the host program leaves on a copy of it.
+# Usage: run_wine_tests.sh [WINDOWS_BUILD_DIR [HOST_BUILD_DIR [SEED]]]
+# The 32-bit build is WINDOWS_BUILD_DIR with "32" appended; SEED repeats a
+# differential run (NIMBORA_DIFFERENTIAL_CASES sets its number of cases).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/device_trees.sh"
@@ -15,9 +19,7 @@ absolute() { (cd "$1" 2>/dev/null && pwd) || echo "$1"; }
 root=$(cd "$here/../.." && pwd)
 windows_build=$(absolute "${1:-$root/build-windows}")
 host_build=$(absolute "${2:-$root/build}")
-update_exe=$windows_build/Update.exe
-stand_in=$windows_build/stand-in/Nimbora.exe
-backend_tests=$windows_build/nimbora_win32_tests.exe
+seed=${3:-}
 host_update=$host_build/src/programs/nimbora-update
 
 work=$windows_build/wine-tests
@@ -25,8 +27,35 @@ rm -rf "$work"
 mkdir -p "$work/screens"
 screens=$work/screens
 
-# One prefix for the whole suite; no Mono or Gecko installers, no debug noise.
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine runs as an unprivileged user when the suite runs as root: root passes
+# over the missing write permission that stands for the read-only flag, so
+# Wine would overwrite a read-only file where Windows refuses. Its prefix
+# and the programs it runs are then kept where that user can reach them.
+wine_user=
+[ "$(id -u)" -ne 0 ] || wine_user=65534
+wine_home=$(mktemp -d /tmp/nimbora-wine.XXXXXX)
+mkdir -p "$wine_home/tmp" "$wine_home/prefix"
+[ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$wine_home"
+
+# as_wine_user COMMAND...: replaces the shell with the command, run as the
+# user Wine runs as; called in a subshell, whose process id is then the
+# command's.
+as_wine_user() {
+  if [ -n "$wine_user" ]; then
+    exec setpriv --reuid="$wine_user" --regid="$wine_user" --clear-groups \
+      env -u XDG_RUNTIME_DIR HOME="$wine_home" TMPDIR="$wine_home/tmp" "$@"
+  fi
+  exec "$@"
+}
+
+# give_to_wine_user PATH...: the files become the Wine user's to change.
+give_to_wine_user() {
+  [ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$@"
+}
+
+# One prefix for both builds (a 64-bit prefix runs 32-bit programs too); no
+# Mono or Gecko installers, no debug noise.
+export WINEPREFIX="$wine_home/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 drive_c=$WINEPREFIX/drive_c
 
 failures=0
@@ -39,8 +68,9 @@ fail() {
 
 xvfb_pid=
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  (as_wine_user wineserver -k) 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$wine_home"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -56,58 +86,100 @@ start_display() {
 }
 
 create_prefix() {
-  wine wineboot --init >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
-  wineserver -w
+  (as_wine_user wine wineboot --init) >"$work/wineboot.log" 2>&1 ||
+    { cat "$work/wineboot.log"; exit 1; }
+  (as_wine_user wineserver -w)
 }
 
 # show_log FILE: the end of a log, for a failure's context.
 show_log() { tail -n 20 "$1" | sed 's/^/    /'; }
 
-run_backend_tests() {
-  scenario=backend
-  if (cd "$drive_c" && timeout 180 wine "$backend_tests") >"$work/backend.log" 2>&1; then
-    count=$(grep -c '^\[       OK' "$work/backend.log")
-    passed=$((passed + count))
-    echo "ok   [backend] $count tests"
+check_imports() {
+  scenario=imports
+  if sh "$here/check_imports.sh" "$windows_build" "${windows_build}32" >"$work/imports.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "ok   [imports] $(grep -c 'all on the list' "$work/imports.log") builds, $(grep -vc '^#' \
+      "$root/src/platform/win32/imports.txt") listed functions"
   else
-    fail "backend tests under Wine"
-    show_log "$work/backend.log"
+    fail "imports not on the list"
+    show_log "$work/imports.log"
   fi
 }
 
-stop_wine_programs() { wineserver -k 2>/dev/null || true; }
+run_backend_tests() {
+  scenario=backend$bits
+  if (cd "$drive_c" && as_wine_user timeout 180 wine "$backend_tests") >"$work/backend$bits.log" 2>&1; then
+    count=$(grep -c '^\[       OK' "$work/backend$bits.log")
+    passed=$((passed + count))
+    echo "ok   [backend$bits] $count tests"
+  else
+    fail "backend tests under Wine"
+    show_log "$work/backend$bits.log"
+  fi
+}
 
-# run_under_wine DIR KEY: Update.exe with drive C current; KEY (xdotool's
-# name, or - for none) is pressed once the result screen shows.
-run_under_wine() {
-  (cd "$drive_c" && exec timeout 60 wine "$update_exe") >"$1/wine.log" 2>&1 &
+# stop PID: ends a program started by run_under_wine and waits for it.
+stop() {
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+# start_update_exe LOG WORD...: Update.exe in the background with drive C
+# current; its process id in pid.
+start_update_exe() {
+  log=$1
+  shift
+  (cd "$drive_c" && as_wine_user timeout 60 wine "$update_exe" "$@") >"$log" 2>&1 &
   pid=$!
-  if [ "$2" != - ]; then
+}
+
+# run_under_wine DIR KEY OUTCOME [WORD...]: Update.exe with drive C current;
+# KEY (xdotool's name, or - for none) is pressed once the result screen
+# shows, whose message must be OUTCOME (success, failure; - for none). The
+# launch screen stays 10 seconds, the same in every run, so only the runs
+# that set await_exit wait for the program to end with status 0; the
+# others stop it once the screen shows, the application having been
+# started before the screen is painted.
+run_under_wine() {
+  dir=$1
+  key=$2
+  outcome=$3
+  shift 3
+  start_update_exe "$dir/wine.log" "$@"
+  if [ "$key" != - ]; then
     if ! await_screen "$pid" "$screens/$scenario-result.png" message prompt; then
       fail "no result screen (text in the message and prompt bands only)"
-      stop_wine_programs
+      stop "$pid"
       return
     fi
-    xdotool key "$2"
+    echo "$outcome $(message_pixels "$screens/$scenario-result.png") $scenario" >>"$work/outcomes$bits"
+    xdotool key "$key"
   fi
   if ! await_screen "$pid" "$screens/$scenario-launch.png" message footer; then
     fail "no launch screen (text in the message and footer bands only)"
-    stop_wine_programs
+    stop "$pid"
+    return
+  fi
+  if [ -z "${await_exit:-}" ]; then
+    stop "$pid"
     return
   fi
   status=0
   wait "$pid" || status=$?
-  [ "$status" -eq 0 ] || { fail "exit status $status under Wine"; show_log "$1/wine.log"; }
+  [ "$status" -eq 0 ] || { fail "exit status $status under Wine"; show_log "$dir/wine.log"; }
 }
 
-# run_on_host DIR KEY: the host program on DIR/host, the same key queued.
+# run_on_host DIR KEY [WORD...]: the host program on DIR/host, the same key queued.
 run_on_host() {
+  dir=$1
   keys=
   [ "$2" = - ] || keys="--keys $2"
+  shift 2
   status=0
   # shellcheck disable=SC2086 # keys: an option and a name without blanks, or nothing
-  "$host_update" --root "$1/host" --headless --virtual-clock $keys >"$1/host.log" 2>&1 || status=$?
-  [ "$status" -eq 0 ] || { fail "exit status $status on the host"; show_log "$1/host.log"; }
+  "$host_update" --root "$dir/host" --headless --virtual-clock $keys -- "$@" >"$dir/host.log" 2>&1 ||
+    status=$?
+  [ "$status" -eq 0 ] || { fail "exit status $status on the host"; show_log "$dir/host.log"; }
 }
 
 # The stand-in's record exists only under Wine: the host cannot execute a
@@ -121,46 +193,72 @@ compare_with_host() {
   done
 }
 
-# run_scenario NAME KEY: lays out the tree of layout_NAME on drive C and on
-# a host copy, runs both, then check_NAME and the comparison.
+# place_tree DIR: the scenario's tree from DIR/fixture on drive C and on a host copy.
+place_tree() {
+  rm -rf "$drive_c/ResidentFlash" "$drive_c/Storage Card" "$1/host"
+  cp -a "$1/fixture/ResidentFlash" "$1/fixture/Storage Card" "$drive_c/"
+  give_to_wine_user "$drive_c/ResidentFlash" "$drive_c/Storage Card"
+  cp -a "$1/fixture" "$1/host"
+}
+
+# run_scenario NAME KEY OUTCOME [WORD...]: lays out the tree of layout_NAME
+# on drive C and on a host copy, runs both with the words, then check_NAME
+# and the comparison.
 run_scenario() {
-  scenario=$1
-  dir=$work/$1
+  scenario=$1$bits
+  dir=$work/$scenario
   mkdir -p "$dir/fixture"
   "layout_$1" "$dir/fixture"
-  rm -rf "$drive_c/ResidentFlash" "$drive_c/Storage Card"
-  cp -a "$dir/fixture/." "$drive_c/"
-  cp -a "$dir/fixture" "$dir/host"
+  place_tree "$dir"
   before=$failures
-  run_under_wine "$dir" "$2"
-  run_on_host "$dir" "$2"
-  "check_$1" "$dir"
+  name=$1
+  shift
+  run_under_wine "$dir" "$@"
+  key=$1
+  shift 2
+  run_on_host "$dir" "$key" "$@"
+  "check_$name" "$dir"
   compare_with_host "$dir"
   if [ "$failures" -eq "$before" ]; then
     passed=$((passed + 1))
-    echo "ok   [$1]"
+    echo "ok   [$scenario]"
   fi
 }
 
+# run_build BITS DIR: the backend tests and the scenarios with one build.
+run_build() {
+  bits=$1
+  missing=
+  for program in "$2/nimbora_win32_tests.exe" "$2/Update.exe" "$2/stand-in/Nimbora.exe" \
+    "$host_update"; do
+    [ -x "$program" ] || missing="$missing $program"
+  done
+  if [ -n "$missing" ]; then
+    scenario=build$bits
+    fail "not built:$missing"
+    return
+  fi
+  mkdir -p "$wine_home/build$bits"
+  cp "$2/nimbora_win32_tests.exe" "$2/Update.exe" "$2/stand-in/Nimbora.exe" "$wine_home/build$bits/"
+  update_exe=$wine_home/build$bits/Update.exe
+  stand_in=$wine_home/build$bits/Nimbora.exe
+  backend_tests=$wine_home/build$bits/nimbora_win32_tests.exe
+  run_backend_tests
+  run_scenarios
+}
+
 . "$here/scenarios.sh"
+. "$here/differential.sh"
 
 started=$(date +%s)
 start_display
 create_prefix
-run_backend_tests
-missing=
-for program in "$backend_tests" "$update_exe" "$stand_in" "$host_update"; do
-  [ -x "$program" ] || missing="$missing $program"
-done
-if [ -n "$missing" ]; then
-  scenario=scenarios
-  fail "not built:$missing"
-else
-  run_scenario card space
-  run_scenario flash space
-  run_scenario no_package -
-  run_scenario failed_launch -
-fi
+check_imports
+run_build 64 "$windows_build"
+check_outcomes
+run_build 32 "${windows_build}32"
+check_outcomes
+run_differential
 echo "Wine suite took $(($(date +%s) - started)) s; screens in $screens"
 # The closing count, in the form test reports are read by.
 echo "wine: $passed passed, $failures failed"

@@ -53,3 +53,27 @@ await_screen() {
   done
   return 1
 }
+
+# message_pixels PNG: the number of text pixels in the message band, which
+# tells the outcome texts apart (each text always gives the same count).
+message_pixels() { text_pixels "$1" "$(band_geometry message)"; }
+
+# check_outcomes: the result screens of this build's scenarios show one
+# message per outcome (the same text pixels for each outcome, different ones
+# for different outcomes); keeps the counts in success_pixels and
+# failure_pixels for the differential.
+check_outcomes() {
+  scenario=outcomes$bits
+  file=$work/outcomes$bits
+  [ -s "$file" ] || { fail "no result screen seen"; return; }
+  success_pixels=$(awk '$1 == "success" { print $2 }' "$file" | sort -u)
+  failure_pixels=$(awk '$1 == "failure" { print $2 }' "$file" | sort -u)
+  if [ "$(echo "$success_pixels" | wc -l)" -ne 1 ] || [ "$(echo "$failure_pixels" | wc -l)" -ne 1 ] ||
+    [ -z "$success_pixels" ] || [ -z "$failure_pixels" ] ||
+    [ "$success_pixels" -le "$failure_pixels" ]; then
+    fail "result screens do not tell success from failure: $(tr '\n' ';' <"$file")"
+  else
+    passed=$((passed + 1))
+    echo "ok   [$scenario] success $success_pixels text pixels, failure $failure_pixels"
+  fi
+}

@@ -1,6 +1,8 @@
 // The drawing seam on gdi32, the subset the device's GDI offers.
 #include <windows.h>
 
+#include <cstddef>
+
 #include "platform/drawing.h"
 #include "platform/win32/win32_handles.h"
 
@@ -9,6 +11,13 @@ namespace nimbora {
 namespace {
 
 static_assert(kFaceNameCapacity == LF_FACESIZE, "face names hold LF_FACESIZE characters");
+static_assert(sizeof(LogicalFont) == sizeof(LOGFONTW) &&
+                  offsetof(LogicalFont, weight) == offsetof(LOGFONTW, lfWeight) &&
+                  offsetof(LogicalFont, pitchAndFamily) == offsetof(LOGFONTW, lfPitchAndFamily) &&
+                  offsetof(LogicalFont, faceName) == offsetof(LOGFONTW, lfFaceName),
+              "the font record is laid out as the system's");
+static_assert(sizeof(Rect) == sizeof(RECT) && offsetof(Rect, bottom) == offsetof(RECT, bottom),
+              "rectangles are laid out as the system's");
 static_assert(kCalculateRect == DT_CALCRECT && kAlignLeft == DT_LEFT && kAlignCenter == DT_CENTER &&
                   kAlignRight == DT_RIGHT && kBackgroundTransparent == TRANSPARENT,
               "the seam's drawing constants are the system's");

@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstdio>
+#ifndef _WIN32_WCE
 #include <io.h>
+#endif
 
 #include "platform/win32/win32_handles.h"
 
@@ -132,11 +134,20 @@ void CloseFile(FileSystem*, FileHandle* file) { CloseHandle(AsHandle(file)); }
 
 uint32_t LastError(FileSystem*) { return GetLastError(); }
 
+// The device's C run-time gives a stream's system handle from _fileno; the
+// desktop one gives a descriptor that has to be looked up.
+HANDLE SystemHandle(FILE* file) {
+#ifdef _WIN32_WCE
+  return reinterpret_cast<HANDLE>(_fileno(file));
+#else
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+#endif
+}
+
 int FlushStream(FileSystem*, Stream* stream) {
   FILE* file = AsFile(stream);
   if (fflush(file) != 0) return 0;
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  return FlushFileBuffers(handle) ? 1 : 0;
+  return FlushFileBuffers(SystemHandle(file)) ? 1 : 0;
 }
 
 // MoveFile never replaces an existing target (183), which is what the
