@@ -1,0 +1,278 @@
+// The simulated device and one headless run of the Updater on it.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "control/main_window.h"
+#include "display/status_screen.h"
+#include "platform/device_locations.h"
+#include "platform/drawing.h"
+#include "platform/host/host_internal.h"
+#include "platform/host/host_platform.h"
+#include "platform/host/host_utf8.h"
+#include "platform/shell.h"
+#include "profile/profile_reader.h"
+#include "profile/profile_stream.h"
+#include "profile/profile_syntax.h"
+#include "profile/profile_writer.h"
+#include "programs/package_tool.h"
+
+namespace nimbora {
+
+namespace {
+
+// A host root for the session with nothing in it but a stand-in for the
+// application, so the launch succeeds as on a panel and starts nothing real.
+// The stand-in is a link to a program that does nothing: started, it needs
+// nothing of the root, which is removed right after the run.
+bool MakeSessionRoot(std::string* root, std::string* error) {
+  char pattern[] = "/tmp/nimbora-package-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    *error = "cannot create a temporary directory";
+    return false;
+  }
+  *root = pattern;
+  std::filesystem::path program = *root + "/ResidentFlash/Nimbora/Nimbora.exe";
+  std::error_code failure;
+  std::filesystem::create_directories(program.parent_path(), failure);
+  std::filesystem::create_symlink("/bin/true", program, failure);
+  return true;
+}
+
+bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
+                  std::string* error) {
+  std::string log = root + "/draw.log";
+  HostOptions options{root.c_str(), false, true, "space", screensDir, log.c_str()};
+  (void)fontFile;
+  char message[512] = "";
+  if (HostStart(&options, message, sizeof message)) return true;
+  *error = message;
+  return false;
+}
+
+// Decodes the JSON string that starts at text[at] (at the opening quote).
+std::string JsonStringAt(const std::string& text, size_t at) {
+  std::string out;
+  for (size_t i = at + 1; i < text.size() && text[i] != '"'; ++i) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      out += text[i];
+    } else if (text[++i] == 'u') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+int NumberAfter(const std::string& line, const std::string& key) {
+  size_t at = line.find(key);
+  return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + key.size());
+}
+
+std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
+  std::vector<DrawnText> texts;
+  std::ifstream log(logPath);
+  std::string line;
+  while (std::getline(log, line)) {
+    if (line.find("\"op\":\"text\"") == std::string::npos) continue;
+    size_t rect = line.find("\"rect\":[");
+    int top = rect == std::string::npos ? 0 : std::atoi(line.c_str() + line.find(',', rect) + 1);
+    texts.push_back(DrawnText{Wide(JsonStringAt(line, line.find("\"text\":\"") + 7)), top,
+                              NumberAfter(line, "\"font\":")});
+  }
+  return texts;
+}
+
+Window* OpenMeasuringWindow() {
+  WindowClass windowClass{0, DefaultProcessing, 0, 0, nullptr, nullptr,
+                          StockObject(kStockBlackBrush), u"NimboraPackageMeasure"};
+  if (RegisterWindowClass(&windowClass) == 0) return nullptr;
+  WindowParameters parameters{0, u"NimboraPackageMeasure", u"", kWindowStyleVisible, 0, 0, 0, 0,
+                              nullptr};
+  return CreateWindowFrom(&parameters);
+}
+
+int WidthOf(Surface* surface, const std::u16string& text) {
+  Rect rect = kMessageBand;
+  DrawTextInRect(surface, text.c_str(), -1, &rect, kAlignCenter | kCalculateRect);
+  return rect.right - rect.left;
+}
+
+}  // namespace
+
+bool OpenHostTree(const std::string& path, HostTree* tree, std::string* error) {
+  char absolute[PATH_MAX];
+  struct stat status {};
+  if (realpath(path.c_str(), absolute) != nullptr && stat(absolute, &status) == 0 &&
+      S_ISDIR(status.st_mode) && InitHostFileSystem(&tree->fileSystem, &tree->state, absolute)) {
+    return true;
+  }
+  *error = path + " is not a directory";
+  return false;
+}
+
+const char16_t* PackageDirectoryOf(PackagePlace place) {
+  return place == PackagePlace::Card ? kCardPackageDirectory : kFlashPackageDirectory;
+}
+
+bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std::string* error) {
+  if (setup.deviceRoot != nullptr && !OpenHostTree(setup.deviceRoot, &device->device, error)) return false;
+  if (!OpenHostTree(setup.packageDir, &device->package, error)) return false;
+  if (setup.applicationDir != nullptr &&
+      !OpenHostTree(setup.applicationDir, &device->application, error)) {
+    return false;
+  }
+  InitOverlayFileSystem(&device->overlay,
+                        setup.deviceRoot != nullptr ? &device->device.fileSystem : nullptr);
+  if (setup.applicationDir != nullptr) {
+    MountLower(&device->overlay, kApplicationDirectory, &device->application.fileSystem, u"\\");
+  }
+  MountLower(&device->overlay, PackageDirectoryOf(setup.place), &device->package.fileSystem, u"\\");
+  UseFileSystem(&device->overlay.fileSystem);
+  return true;
+}
+
+void CloseSimulatedDevice(SimulatedDevice* device) {
+  UseFileSystem(nullptr);
+  FreeOverlayFileSystem(&device->overlay);
+}
+
+bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
+                  std::string* error) {
+  std::string root;
+  if (!MakeSessionRoot(&root, error)) return false;
+  bool started = StartSession(root, options.screensDir, options.fontFile, error);
+  if (started) {
+    UseFileSystem(&device->overlay.fileSystem);
+    if (options.language != nullptr) {
+      WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
+    }
+    Language language;
+    ChooseLanguage(&language);
+    record->language = language.name;
+    device->overlay.changes.clear();
+    record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
+    HostFinish(record->exitStatus);
+    record->changes = device->overlay.changes;
+    record->texts = ReadDrawnTexts(root + "/draw.log");
+  }
+  std::error_code failure;
+  std::filesystem::remove_all(root, failure);
+  return started;
+}
+
+bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
+                  std::vector<TextWidths>* widths, std::string* error) {
+  std::string root;
+  if (!MakeSessionRoot(&root, error)) return false;
+  FileSystem* current = CurrentFileSystem();
+  bool started = StartSession(root, nullptr, fontFile, error);
+  Window* window = started ? OpenMeasuringWindow() : nullptr;
+  if (window != nullptr) {
+    ScreenResources screen;
+    SetUpScreen(window, true, &screen);
+    for (const std::u16string& text : texts) {
+      int large = WidthOf(screen.surface, text);
+      DrawObject* kept = SelectIntoSurface(screen.surface, screen.smallFont);
+      widths->push_back(TextWidths{large, WidthOf(screen.surface, text)});
+      SelectIntoSurface(screen.surface, kept);
+    }
+    ReleaseScreen(&screen);
+  } else if (started) {
+    *error = "cannot open a window to measure texts";
+  }
+  if (started) HostFinish(0);
+  UseFileSystem(current);
+  std::error_code failure;
+  std::filesystem::remove_all(root, failure);
+  return window != nullptr;
+}
+
+bool IsCut(const TextWidths& widths, bool fitted) {
+  int band = kMessageBand.right - kMessageBand.left;
+  if (widths.large <= band) return false;
+  return !fitted || widths.small > band;
+}
+
+std::vector<std::u16string> ProfileLines(const char16_t* path) {
+  std::vector<std::u16string> lines;
+  Stream* stream = OpenStream(path, u"r");
+  if (stream == nullptr) return lines;
+  char16_t line[kProfileLineCapacity];
+  bool readable = ChooseProfileEncoding(stream) != 0;
+  while (readable && ReadProfileLine(line, stream)) lines.push_back(line);
+  CloseStream(stream);
+  return lines;
+}
+
+std::vector<std::u16string> ProfileSections(const char16_t* path) {
+  std::vector<std::u16string> sections;
+  for (std::u16string line : ProfileLines(path)) {
+    if (!IsHeader(line.c_str())) continue;
+    std::u16string name = line.substr(1, line.find(u']') - 1);
+    bool known = false;
+    for (const std::u16string& section : sections) known = known || IsHeaderOf(line.c_str(), section.c_str());
+    if (!known && IsHeaderOf(line.c_str(), name.c_str())) sections.push_back(name);
+  }
+  return sections;
+}
+
+std::vector<std::u16string> ListTree(const std::u16string& directory) {
+  std::vector<std::u16string> entries;
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry((directory + u"*.*").c_str(), &entry);
+  if (search == nullptr) return entries;
+  std::vector<std::u16string> names;
+  std::vector<bool> directories;
+  do {
+    std::u16string name = entry.name;
+    if (name == u"." || name == u"..") continue;
+    names.push_back(name);
+    directories.push_back((entry.attributes & kAttributeDirectory) != 0);
+  } while (FindNextEntry(search, &entry));
+  CloseSearch(search);
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!directories[i]) {
+      entries.push_back(names[i]);
+      continue;
+    }
+    entries.push_back(names[i] + u"\\");
+    for (const std::u16string& inner : ListTree(directory + names[i] + u"\\")) {
+      entries.push_back(names[i] + u"\\" + inner);
+    }
+  }
+  return entries;
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string* bytes) {
+  Stream* stream = OpenStream(path.c_str(), u"r");
+  if (stream == nullptr) return false;
+  char buffer[1 << 14];
+  size_t got;
+  bytes->clear();
+  while ((got = ReadBytes(stream, buffer, sizeof buffer)) != 0) bytes->append(buffer, got);
+  CloseStream(stream);
+  return true;
+}
+
+std::string Utf8(const std::u16string& text) {
+  return Utf8Of(text.c_str(), static_cast<int>(text.size()));
+}
+
+std::u16string Wide(const std::string& text) {
+  std::vector<char16_t> out(text.size() + 1);
+  WideFromHostName(text.c_str(), out.data(), static_cast<int>(out.size()));
+  return out.data();
+}
+
+std::string Json(const std::u16string& text) {
+  return JsonString(text.c_str(), static_cast<int>(text.size()));
+}
+
+}  // namespace nimbora
