@@ -139,22 +139,16 @@ Node* Attach(Node* directory, std::unique_ptr<Node> node) {
 // The path's components with "." dropped and ".." taking one back, as the
 // host maps them; a component too long for the device maps nowhere.
 bool Components(const char16_t* path, std::vector<std::u16string>* components) {
-  const char16_t* begin = path;
-  while (*begin != 0) {
-    if (IsPathSeparator(*begin)) {
-      ++begin;
-      continue;
-    }
-    const char16_t* end = begin;
-    while (*end != 0 && !IsPathSeparator(*end)) ++end;
-    std::u16string name(begin, end);
-    if (name.size() >= static_cast<size_t>(kPathCapacity)) return false;
+  const char16_t* component;
+  int length;
+  while (NextPathComponent(&path, &component, &length)) {
+    if (length >= kPathCapacity) return false;
+    std::u16string name(component, static_cast<size_t>(length));
     if (name == u"..") {
       if (!components->empty()) components->pop_back();
     } else if (name != u".") {
       components->push_back(name);
     }
-    begin = end;
   }
   return true;
 }

@@ -371,7 +371,7 @@ int ErrorCount(const Check& check) {
 void PrintText(const Check& check) {
   const PackageSelection& s = check.selection;
   printf("Package %s (%s)\n", Utf8(check.packageDirectory).c_str(),
-         check.arguments->place == PackagePlace::Card ? "card" : "flash");
+         check.arguments->device.place == PackagePlace::Card ? "card" : "flash");
   printf("Installed: %s, %s\n", VersionText(s.installedVersion).c_str(),
          s.installedTime.year == 0 ? "no update time" : TimeText(s.installedTime).c_str());
   printf("Package:   %s, %s\n", VersionText(check.packageVersion).c_str(),
@@ -462,14 +462,13 @@ std::vector<ScreenText> ScreenTextsAfterUpdate() {
 int RunCheck(const CheckArguments& arguments) {
   SimulatedDevice device;
   std::string error;
-  DeviceSetup setup{arguments.deviceRoot, arguments.packageDir, arguments.place, nullptr};
-  if (!OpenSimulatedDevice(setup, &device, &error)) {
+  if (!OpenSimulatedDevice(arguments.device, &device, &error)) {
     fprintf(stderr, "nimbora-package check: %s\n", error.c_str());
     return kToolUsageStatus;
   }
   Check check{};
   check.arguments = &arguments;
-  check.packageDirectory = PackageDirectoryOf(arguments.place);
+  check.packageDirectory = PackageDirectoryOf(arguments.device.place);
   check.description = check.packageDirectory + kPackageDescriptionName;
   check.packageFiles = ListTree(check.packageDirectory);
   SelectPackage(&check.selection);

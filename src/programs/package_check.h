@@ -9,9 +9,7 @@
 namespace nimbora {
 
 struct CheckArguments {
-  const char* deviceRoot;
-  const char* packageDir;
-  PackagePlace place;
+  DeviceSetup device;
   const char* fontFile;  // or nullptr
   bool json;
 };

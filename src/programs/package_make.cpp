@@ -327,10 +327,10 @@ std::vector<std::string> Verify(const MakeArguments& arguments, Tree* newTree, s
   SimulatedDevice device;
   DeviceSetup setup{nullptr, arguments.outDir, PackagePlace::Card, arguments.oldDir};
   RunRecord record;
-  if (!OpenSimulatedDevice(setup, &device, error) ||
-      !RunUpdaterOn(&device, RunOptions{nullptr, nullptr, nullptr}, &record, error)) {
-    differences.push_back(*error);
-    return differences;
+  if (!OpenSimulatedDevice(setup, &device, error)) return {*error};
+  if (!RunUpdaterOn(&device, RunOptions{nullptr, nullptr, nullptr}, &record, error)) {
+    CloseSimulatedDevice(&device);
+    return {*error};
   }
   std::u16string application = kApplicationDirectory;
   std::vector<std::u16string> result = ListTree(application);

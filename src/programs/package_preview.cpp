@@ -27,8 +27,7 @@ struct LanguageRun {
 bool Simulate(const PreviewArguments& arguments, const char* screensDir, const char16_t* language,
               RunRecord* record, std::vector<std::u16string>* sectionsAfter, std::string* error) {
   SimulatedDevice device;
-  DeviceSetup setup{arguments.deviceRoot, arguments.packageDir, arguments.place, nullptr};
-  if (!OpenSimulatedDevice(setup, &device, error)) return false;
+  if (!OpenSimulatedDevice(arguments.device, &device, error)) return false;
   RunOptions options{screensDir, arguments.fontFile, language};
   bool ran = RunUpdaterOn(&device, options, record, error);
   if (ran && sectionsAfter != nullptr) {

@@ -6,9 +6,7 @@
 namespace nimbora {
 
 struct PreviewArguments {
-  const char* deviceRoot;
-  const char* packageDir;
-  PackagePlace place;
+  DeviceSetup device;
   const char* fontFile;  // or nullptr
   const char* outDir;
 };

@@ -95,16 +95,11 @@ bool WalkDevicePath(const char* root, const char16_t* devicePath, char* hostPath
   if (rootLength >= capacity) return false;
   memcpy(hostPath, root, rootLength + 1);
   HostPath path{hostPath, capacity, rootLength, rootLength, matchesNames, false};
-  const char16_t* begin = devicePath;
-  while (*begin != 0) {
-    if (IsPathSeparator(*begin)) {
-      ++begin;
-      continue;
-    }
-    const char16_t* end = begin;
-    while (*end != 0 && !IsPathSeparator(*end)) ++end;
-    if (!TakeComponent(&path, begin, static_cast<int>(end - begin))) return false;
-    begin = end;
+  const char16_t* cursor = devicePath;
+  const char16_t* component;
+  int length;
+  while (NextPathComponent(&cursor, &component, &length)) {
+    if (!TakeComponent(&path, component, length)) return false;
   }
   return true;
 }
