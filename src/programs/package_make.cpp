@@ -117,11 +117,26 @@ bool Fresh(const Diff& diff, const std::u16string& newEntry) {
   return found == diff.oldTree->spelled.end() || Replaced(diff, found->second);
 }
 
-// Whether an entry lies below another of its tree for which test holds.
+// Whether test holds for the entry or for a directory above it.
 template <typename Test>
-bool BelowOneWhere(const std::map<std::u16string, std::u16string, NoCaseLess>& spelled,
-                   const std::u16string& entry, Test test) {
-  for (std::u16string key = ParentKey(WithoutSeparator(entry)); !key.empty(); key = ParentKey(key)) {
+bool HoldsAtOrAbove(const std::map<std::u16string, std::u16string, NoCaseLess>& spelled,
+                    const std::u16string& entry, Test test) {
+  for (std::u16string key = WithoutSeparator(entry); !key.empty(); key = ParentKey(key)) {
+    if (test(spelled.at(key))) return true;
+  }
+  return false;
+}
+
+bool StartsWithFullStop(const std::u16string& key) { return LastName(key)[0] == u'.'; }
+
+// Whether a tree walk from an ancestor for which test holds reaches the
+// entry: the walks pass over every name that starts with a full stop.
+template <typename Test>
+bool ReachedFromOneWhere(const std::map<std::u16string, std::u16string, NoCaseLess>& spelled,
+                         const std::u16string& entry, Test test) {
+  std::u16string key = WithoutSeparator(entry);
+  for (bool hidden = StartsWithFullStop(key); !hidden && !(key = ParentKey(key)).empty();
+       hidden = StartsWithFullStop(key)) {
     if (test(spelled.at(key))) return true;
   }
   return false;
@@ -150,21 +165,24 @@ std::vector<std::u16string> Copies(Diff* diff) {
   const auto& spelled = diff->newTree->spelled;
   auto fresh = [diff](const std::u16string& entry) { return Fresh(*diff, entry); };
   for (const std::u16string& entry : diff->newTree->entries) {
-    if (BelowOneWhere(spelled, entry, [&](const std::u16string& e) { return IsDirectory(e) && fresh(e); })) {
+    if (ReachedFromOneWhere(spelled, entry, [&](const std::u16string& e) { return IsDirectory(e) && fresh(e); })) {
       continue;
     }
-    if (Fresh(*diff, entry) || Changed(diff, entry)) copies.push_back(entry);
+    if (HoldsAtOrAbove(spelled, entry, fresh) || Changed(diff, entry)) copies.push_back(entry);
   }
   return copies;
 }
 
+// Innermost first, so a directory is emptied of what its own delete passes
+// over before that delete removes it.
 std::vector<std::u16string> Deletes(const Diff& diff) {
   std::vector<std::u16string> deletes;
   const auto& spelled = diff.oldTree->spelled;
-  for (const std::u16string& entry : diff.oldTree->entries) {
-    if (!Replaced(diff, entry)) continue;
-    if (BelowOneWhere(spelled, entry, [&](const std::u16string& e) { return Replaced(diff, e); })) continue;
-    deletes.push_back(entry);
+  auto replaced = [&diff](const std::u16string& entry) { return Replaced(diff, entry); };
+  for (auto entry = diff.oldTree->entries.rbegin(); entry != diff.oldTree->entries.rend(); ++entry) {
+    if (HoldsAtOrAbove(spelled, *entry, replaced) && !ReachedFromOneWhere(spelled, *entry, replaced)) {
+      deletes.push_back(*entry);
+    }
   }
   return deletes;
 }
@@ -197,10 +215,12 @@ Plan ListedPlan(Diff* diff) { return Plan{false, Deletes(*diff), Copies(diff)}; 
 
 // "Delete" = "all": everything but the kept database goes, and NEW comes back
 // whole. Only possible when nothing inside the kept database is to go and no
-// name starting with a full stop (which the delete passes over) is in OLD.
+// name starting with a full stop (which the tree walks pass over) is in either.
 bool AllPlan(Diff* diff, const Plan& listed, Plan* plan) {
-  for (const std::u16string& entry : diff->oldTree->entries) {
-    if (LastName(WithoutSeparator(entry))[0] == u'.') return false;
+  for (const Tree* tree : {diff->oldTree, diff->newTree}) {
+    for (const std::u16string& entry : tree->entries) {
+      if (StartsWithFullStop(WithoutSeparator(entry))) return false;
+    }
   }
   for (const std::u16string& entry : listed.deletes) {
     if (!diff->deleteDatabase && IsIn(entry, kDatabase)) return false;
@@ -287,7 +307,8 @@ bool WritePackage(const MakeArguments& arguments, const Plan& plan, std::string*
     std::filesystem::create_directories(to.parent_path(), failure);
     if (!failure) {
       std::filesystem::copy(HostPathOf(arguments.newDir, entry), to,
-                            std::filesystem::copy_options::recursive, failure);
+                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
+                            failure);
     }
     if (failure) {
       *error = "cannot write " + to.string() + ": " + failure.message();
