@@ -117,14 +117,6 @@ const char* Value(const Parsed& parsed, const char* option) {
   return found == parsed.values.end() ? nullptr : found->second.c_str();
 }
 
-// The host backend cannot yet draw with a given font file, so the fits stay
-// approximate; said once here rather than silently ignored.
-const char* FontFile(const Parsed& parsed) {
-  if (Value(parsed, "--font") != nullptr) {
-    fprintf(stderr, "nimbora-package: --font is not supported by this build yet; a substitute font is used\n");
-  }
-  return nullptr;
-}
 
 // --card and --flash, and the options every command needs.
 int CheckCommon(const Command& command, const Parsed& parsed, std::initializer_list<const char*> required,
@@ -136,6 +128,10 @@ int CheckCommon(const Command& command, const Parsed& parsed, std::initializer_l
     return UsageError(command, "--card and --flash exclude each other");
   }
   *place = parsed.flags.count("--flash") != 0 ? PackagePlace::Flash : PackagePlace::Card;
+  const char* font = Value(parsed, "--font");
+  FILE* file = font != nullptr ? fopen(font, "rb") : nullptr;
+  if (file != nullptr) fclose(file);
+  if (font != nullptr && file == nullptr) return UsageError(command, std::string("cannot read ") + font);
   return -1;
 }
 
@@ -160,7 +156,7 @@ int Check(int argc, char** argv) {
   if (status < 0) status = CheckCommon(command, parsed, {"--device"}, &place);
   if (status >= 0) return status;
   CheckArguments arguments{{Value(parsed, "--device"), parsed.positional[0].c_str(), place, nullptr},
-                           FontFile(parsed), parsed.flags.count("--json") != 0};
+                           Value(parsed, "--font"), parsed.flags.count("--json") != 0};
   return RunCheck(arguments);
 }
 
@@ -172,7 +168,7 @@ int Preview(int argc, char** argv) {
   if (status < 0) status = CheckCommon(command, parsed, {"--device", "--out"}, &place);
   if (status >= 0) return status;
   PreviewArguments arguments{{Value(parsed, "--device"), parsed.positional[0].c_str(), place, nullptr},
-                             FontFile(parsed), Value(parsed, "--out")};
+                             Value(parsed, "--font"), Value(parsed, "--out")};
   return RunPreview(arguments);
 }
 

@@ -338,8 +338,9 @@ void CheckTextFit(Check* check) {
   std::vector<std::u16string> strings;
   for (const ScreenText& text : texts) strings.push_back(text.text);
   std::vector<TextWidths> widths;
+  ScreenFont font;
   std::string error;
-  if (!MeasureTexts(strings, check->arguments->fontFile, &widths, &error)) {
+  if (!MeasureTexts(strings, check->arguments->fontFile, &widths, &font, &error)) {
     Add(check, "note", "text-fit-unknown", "texts were not measured: " + error);
     return;
   }
@@ -349,8 +350,10 @@ void CheckTextFit(Check* check) {
         Utf8(texts[i].language) + " \"" + Utf8(texts[i].key) + "\" = \"" + Utf8(texts[i].text) +
             "\" is too wide for its band and is cut (" + std::to_string(widths[i].small) + " pixels)");
   }
-  if (check->arguments->fontFile == nullptr) {
-    Add(check, "note", "fit-approximate", "widths measured with a substitute for \"HandelGothic BT\"; pass --font");
+  if (font.substitute) {
+    Add(check, "note", "fit-approximate",
+        "widths measured with " + (font.family.empty() ? "no font" : font.family + " (" + font.file + ")") +
+            " standing in for \"" + kScreenFace + "\"; pass --font with the panel's font");
   }
 }
 

@@ -51,19 +51,12 @@ const char* BandOf(int top) {
 
 const char* FontOf(int height) { return height == 32 ? "large" : height == 24 ? "small" : "default"; }
 
-std::string CutJson(const DrawnText& text, const TextWidths* widths) {
-  if (widths == nullptr || text.font == 0) return "null";
-  int width = text.font == 32 ? widths->large : widths->small;
-  return width > kMessageBand.right - kMessageBand.left ? "true" : "false";
-}
-
-void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRun>& runs,
-                 const std::vector<TextWidths>& widths, bool measured) {
+void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRun>& runs) {
+  const ScreenFont& font = runs.front().record.font;
   std::ofstream report(std::string(arguments.outDir) + "/report.json");
-  report << "{\"font\": {\"requested\": \"HandelGothic BT\", \"file\": "
-         << (arguments.fontFile != nullptr ? Json(Wide(arguments.fontFile)) : "null")
-         << ", \"approximate\": " << (arguments.fontFile == nullptr ? "true" : "false") << "},\n \"languages\": [";
-  size_t measuredIndex = 0;
+  report << "{\"font\": {\"requested\": \"" << kScreenFace << "\", \"family\": " << Json(Wide(font.family))
+         << ", \"file\": " << Json(Wide(font.file)) << ", \"approximate\": " << (font.substitute ? "true" : "false")
+         << "},\n \"languages\": [";
   for (size_t r = 0; r < runs.size(); ++r) {
     const LanguageRun& run = runs[r];
     report << (r == 0 ? "" : ",") << "\n  {\"language\": " << Json(run.language) << ", \"screens\": [";
@@ -73,11 +66,10 @@ void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRu
     report << "],\n   \"texts\": [";
     for (size_t t = 0; t < run.record.texts.size(); ++t) {
       const DrawnText& text = run.record.texts[t];
-      const TextWidths* width = measured ? &widths[measuredIndex++] : nullptr;
       report << (t == 0 ? "" : ",\n     ") << "{\"text\": " << Json(text.text) << ", \"band\": \""
              << BandOf(text.top) << "\", \"font\": \"" << FontOf(text.font)
              << "\", \"fellBack\": " << (text.font == 24 ? "true" : "false")
-             << ", \"cut\": " << CutJson(text, width) << "}";
+             << ", \"cut\": " << (text.cut ? "true" : "false") << "}";
     }
     report << "]}";
   }
@@ -110,7 +102,6 @@ int RunPreview(const PreviewArguments& arguments) {
   // Without a Language.ini the run shows the built-in texts of its language.
   if (languages.empty()) languages.push_back(first.language);
   std::vector<LanguageRun> runs;
-  std::vector<std::u16string> drawn;
   for (const std::u16string& language : languages) {
     LanguageRun run{language, SafeName(language), {}, {}};
     std::string directory = std::string(arguments.outDir) + "/" + run.directory;
@@ -120,16 +111,12 @@ int RunPreview(const PreviewArguments& arguments) {
       return kToolUsageStatus;
     }
     run.screens = ScreensIn(directory);
-    for (const DrawnText& text : run.record.texts) drawn.push_back(text.text);
     printf("%s:", run.directory.c_str());
     for (const std::string& screen : run.screens) printf(" %s/%s", run.directory.c_str(), screen.c_str());
     printf("\n");
     runs.push_back(run);
   }
-  std::vector<TextWidths> widths;
-  bool measured = MeasureTexts(drawn, arguments.fontFile, &widths, &error);
-  if (!measured) fprintf(stderr, "nimbora-package preview: texts not measured: %s\n", error.c_str());
-  WriteReport(arguments, runs, widths, measured);
+  WriteReport(arguments, runs);
   printf("%s/report.json\n", arguments.outDir);
   return 0;
 }

@@ -7,13 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
+#include "base/utf8.h"
 #include "control/main_window.h"
 #include "display/status_screen.h"
 #include "platform/device_locations.h"
 #include "platform/drawing.h"
-#include "platform/host/host_internal.h"
 #include "platform/host/host_platform.h"
-#include "platform/host/host_utf8.h"
 #include "platform/shell.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_stream.h"
@@ -46,33 +47,11 @@ bool MakeSessionRoot(std::string* root, std::string* error) {
 bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
                   std::string* error) {
   std::string log = root + "/draw.log";
-  HostOptions options{root.c_str(), false, true, "space", screensDir, log.c_str()};
-  (void)fontFile;
+  HostOptions options{root.c_str(), false, true, "space", screensDir, log.c_str(), 0, fontFile};
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
   *error = message;
   return false;
-}
-
-// Decodes the JSON string that starts at text[at] (at the opening quote).
-std::string JsonStringAt(const std::string& text, size_t at) {
-  std::string out;
-  for (size_t i = at + 1; i < text.size() && text[i] != '"'; ++i) {
-    if (text[i] != '\\' || i + 1 >= text.size()) {
-      out += text[i];
-    } else if (text[++i] == 'u') {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 4), nullptr, 16));
-      i += 4;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-int NumberAfter(const std::string& line, const std::string& key) {
-  size_t at = line.find(key);
-  return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + key.size());
 }
 
 std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
@@ -80,11 +59,10 @@ std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
   std::ifstream log(logPath);
   std::string line;
   while (std::getline(log, line)) {
-    if (line.find("\"op\":\"text\"") == std::string::npos) continue;
-    size_t rect = line.find("\"rect\":[");
-    int top = rect == std::string::npos ? 0 : std::atoi(line.c_str() + line.find(',', rect) + 1);
-    texts.push_back(DrawnText{Wide(JsonStringAt(line, line.find("\"text\":\"") + 7)), top,
-                              NumberAfter(line, "\"font\":")});
+    nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    if (event.is_discarded() || event.value("op", "") != "text") continue;
+    texts.push_back(DrawnText{Wide(event.value("text", "")), event["rect"][1].get<int>(),
+                              event.value("font", 0), event.value("cut", false)});
   }
   return texts;
 }
@@ -158,6 +136,7 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
     record->language = language.name;
     device->overlay.changes.clear();
     record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
+    record->font = FontOfScreens();
     HostFinish(record->exitStatus);
     record->changes = device->overlay.changes;
     record->texts = ReadDrawnTexts(root + "/draw.log");
@@ -168,13 +147,14 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
 }
 
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
-                  std::vector<TextWidths>* widths, std::string* error) {
+                  std::vector<TextWidths>* widths, ScreenFont* font, std::string* error) {
   std::string root;
   if (!MakeSessionRoot(&root, error)) return false;
   FileSystem* current = CurrentFileSystem();
   bool started = StartSession(root, nullptr, fontFile, error);
   Window* window = started ? OpenMeasuringWindow() : nullptr;
   if (window != nullptr) {
+    *font = FontOfScreens();
     ScreenResources screen;
     SetUpScreen(window, true, &screen);
     for (const std::u16string& text : texts) {
@@ -192,6 +172,12 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
   std::error_code failure;
   std::filesystem::remove_all(root, failure);
   return window != nullptr;
+}
+
+ScreenFont FontOfScreens() {
+  HostFontUse use;
+  if (!HostFontUsed(kScreenFace, &use)) return ScreenFont{"", "", true};
+  return ScreenFont{use.family, use.file, use.substitute};
 }
 
 bool IsCut(const TextWidths& widths, bool fitted) {
@@ -262,17 +248,17 @@ bool ReadWholeFile(const std::u16string& path, std::string* bytes) {
 }
 
 std::string Utf8(const std::u16string& text) {
-  return Utf8Of(text.c_str(), static_cast<int>(text.size()));
+  std::vector<char> out(text.size() * kUtf8MaxBytes + 1);
+  Utf8FromUtf16(text.c_str(), static_cast<int>(text.size()), out.data(), out.size(), 0xFFFD);
+  return out.data();
 }
 
 std::u16string Wide(const std::string& text) {
   std::vector<char16_t> out(text.size() + 1);
-  WideFromHostName(text.c_str(), out.data(), static_cast<int>(out.size()));
+  Utf16FromUtf8(text.c_str(), out.data(), static_cast<int>(out.size()));
   return out.data();
 }
 
-std::string Json(const std::u16string& text) {
-  return JsonString(text.c_str(), static_cast<int>(text.size()));
-}
+std::string Json(const std::u16string& text) { return nlohmann::json(Utf8(text)).dump(); }
 
 }  // namespace nimbora

@@ -51,7 +51,18 @@ struct DrawnText {
   std::u16string text;
   int top;   // the band's top edge: 200 message, 300 prompt, 456 footer
   int font;  // the font's logical height: 32 large, 24 small, 0 the default font
+  bool cut;  // clipped at the band's edges
 };
+
+// The font that drew the screens' face, "HandelGothic BT".
+constexpr const char* kScreenFace = "HandelGothic BT";
+struct ScreenFont {
+  std::string family;
+  std::string file;
+  bool substitute;  // another family stood in, so every fit is approximate
+};
+// The session's font for the screens' face; call within a host session.
+ScreenFont FontOfScreens();
 
 struct RunOptions {
   const char* screensDir;  // or nullptr
@@ -64,6 +75,7 @@ struct RunRecord {
   std::vector<OverlayChange> changes;  // what the run asked for, in order
   std::vector<DrawnText> texts;
   std::u16string language;             // the user's language the run chose
+  ScreenFont font;
 };
 
 // Runs the Updater once, headless on the virtual clock, with the simulated
@@ -81,7 +93,7 @@ struct TextWidths {
   int small;
 };
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
-                  std::vector<TextWidths>* widths, std::string* error);
+                  std::vector<TextWidths>* widths, ScreenFont* font, std::string* error);
 // Whether a text drawn by DrawFittedText (or, for the "Start" text, in the
 // large font only) is cut at the band's edges.
 bool IsCut(const TextWidths& widths, bool fitted);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -208,25 +210,12 @@ TEST_F(NimboraPackageTest, MakeRefusesWhatTheFormatCannotExpress) {
 
 // --- check: the findings, and the plan a real run then carries out --------
 
-// The strings of a list in the JSON report, device separators turned into "/".
-std::vector<std::string> JsonStrings(const std::string& json, const std::string& key) {
-  std::vector<std::string> values;
-  size_t start = json.find("\"" + key + "\": [");
-  if (start == std::string::npos) return values;
-  size_t end = json.find(']', start);
-  for (size_t i = json.find('"', json.find('[', start)); i < end; i = json.find('"', i + 1)) {
-    std::string value;
-    for (++i; json[i] != '"'; ++i) {
-      if (json[i] == '\\') ++i;  // only \\ and \" occur in these strings
-      value += json[i] == '\\' ? '/' : json[i];
-    }
-    values.push_back(value);
-  }
-  return values;
+// A device path of the plan, in the copy of the device tree "expected".
+std::string OnHost(const nlohmann::json& devicePath) {
+  std::string path = devicePath.get<std::string>();
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return "expected" + path;
 }
-
-// The plan's paths, as a device path below the device tree "device".
-std::string OnHost(const std::string& devicePath) { return "expected" + devicePath; }
 
 TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
   for (const char* place : {"--card", "--flash"}) {
@@ -247,20 +236,19 @@ TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
 
     // The lists keep the run's order; a removed flash package goes last.
     fs::copy(HostPath("device"), HostPath("expected"), fs::copy_options::recursive);
+    nlohmann::json plan = nlohmann::json::parse(check.output);
     auto removeWhere = [&](bool inPackage) {
       for (const char* list : {"delete", "removeDirectories"}) {
-        for (const std::string& path : JsonStrings(check.output, list)) {
-          if ((path.find("/Update Nimbora/") != std::string::npos) == inPackage) fs::remove(HostPath(OnHost(path)));
+        for (const nlohmann::json& path : plan[list]) {
+          if ((OnHost(path).find("/Update Nimbora/") != std::string::npos) == inPackage) fs::remove(HostPath(OnHost(path)));
         }
       }
     };
     removeWhere(false);
-    for (const std::string& path : JsonStrings(check.output, "createDirectories")) MakeHostDirectory(OnHost(path));
-    std::vector<std::string> copies = JsonStrings(check.output, "copy");  // "from", path, "to", path, "replaces"
-    ASSERT_EQ(copies.size(), 5u * 6);
-    for (size_t i = 0; i + 3 < copies.size(); i += 5) {
-      fs::copy_file(HostPath(OnHost(copies[i + 1])), HostPath(OnHost(copies[i + 3])),
-                    fs::copy_options::overwrite_existing);
+    for (const nlohmann::json& path : plan["createDirectories"]) MakeHostDirectory(OnHost(path));
+    ASSERT_EQ(plan["copy"].size(), 6u);
+    for (const nlohmann::json& copy : plan["copy"]) {
+      fs::copy_file(HostPath(OnHost(copy["from"])), HostPath(OnHost(copy["to"])), fs::copy_options::overwrite_existing);
     }
     removeWhere(true);
     RunUpdater("device");
@@ -347,10 +335,14 @@ TEST_F(NimboraPackageTest, PreviewWritesTheScreensOfEveryLanguage) {
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xE0", 8)) << "800 x 480";
   }
-  std::string report = ReadHostFile("screens/report.json");
-  EXPECT_NE(report.find(R"({"text": "Die Dateien wurden erfolgreich aktualisiert.", "band": "message", "font": "small", "fellBack": true)"),
-            std::string::npos) << report;
-  EXPECT_NE(report.find(R"("approximate": true)"), std::string::npos);
+  nlohmann::json report = nlohmann::json::parse(ReadHostFile("screens/report.json"));
+  EXPECT_FALSE(report["font"]["file"].get<std::string>().empty());
+  ASSERT_EQ(report["languages"].size(), 4u);
+  nlohmann::json success = report["languages"][1]["texts"][1];
+  EXPECT_EQ(success["text"], "Die Dateien wurden erfolgreich aktualisiert.");
+  EXPECT_EQ(success["font"], "small");
+  EXPECT_EQ(success["fellBack"], true);
+  EXPECT_EQ(success["cut"], false);
 }
 
 // --- the command line --------------------------------------------------------
