@@ -324,15 +324,16 @@ void AddEntry(OverlaySearch* search, const std::u16string& name, uint32_t attrib
   search->entries.push_back(entry);
 }
 
-// Like the host, a directory with no matching entry but "." and ".." yields nothing.
+// Like the host, a directory with no matching entry but "." and ".." yields
+// nothing (2); a missing directory is 3, a file named as one 267.
 uint32_t Enumerate(FileSystem* self, const char16_t* full, OverlaySearch* search) {
   std::u16string directoryPath;
   std::u16string pattern;
   if (WideLength(full) >= kPathCapacity) return kErrorPathNotFound;
   SplitPattern(full, &directoryPath, &pattern);
   Lookup lookup = Find(self, directoryPath.c_str());
-  if (lookup.node == nullptr) return lookup.mapped ? MissingError(lookup) : kErrorPathNotFound;
-  if (!lookup.node->directory) return kErrorPathNotFound;
+  if (lookup.node == nullptr) return kErrorPathNotFound;
+  if (!lookup.node->directory) return kErrorDirectory;
   List(lookup.node);
   for (const char16_t* dot : {u".", u".."}) {
     if (WideMatchesPattern(pattern.c_str(), dot)) AddEntry(search, dot, kAttributeDirectory);

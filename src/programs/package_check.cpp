@@ -238,7 +238,7 @@ void CheckEncodingAndLines(Check* check) {
   }
   int number = 1;
   bool previousClosed = true;
-  for (const std::u16string& line : ProfileLines(check->description.c_str())) {
+  for (const std::u16string& line : ReadProfileLines(check->description.c_str())) {
     bool closed = !line.empty() && line.back() == u'\n';
     if (!previousClosed) {
       Add(check, "error", "long-line",

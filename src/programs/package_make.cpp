@@ -67,7 +67,7 @@ std::string FileBytes(Tree* tree, const std::u16string& path) {
 std::vector<std::u16string> SettingsLines(const std::u16string& path) {
   std::vector<std::u16string> lines;
   bool inMain = false;
-  for (std::u16string line : ProfileLines(path.c_str())) {
+  for (std::u16string line : ReadProfileLines(path.c_str())) {
     if (!line.empty() && line.back() == u'\n') line.pop_back();
     if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), u"Main");
     bool recorded = inMain && (EntryValue(line.c_str(), u"Version") || EntryValue(line.c_str(), u"Update Time"));

@@ -17,7 +17,7 @@
 #include "platform/host/host_platform.h"
 #include "platform/shell.h"
 #include "profile/profile_reader.h"
-#include "profile/profile_stream.h"
+#include "profile/profile_lines.h"
 #include "profile/profile_syntax.h"
 #include "profile/profile_writer.h"
 #include "programs/package_tool.h"
@@ -186,20 +186,22 @@ bool IsCut(const TextWidths& widths, bool fitted) {
   return !fitted || widths.small > band;
 }
 
-std::vector<std::u16string> ProfileLines(const char16_t* path) {
+std::vector<std::u16string> ReadProfileLines(const char16_t* path) {
   std::vector<std::u16string> lines;
   Stream* stream = OpenStream(path, u"r");
   if (stream == nullptr) return lines;
   char16_t line[kProfileLineCapacity];
-  bool readable = ChooseProfileEncoding(stream) != 0;
-  while (readable && ReadProfileLine(line, stream)) lines.push_back(line);
+  unsigned char block[kProfileBlockSize];
+  ProfileLines reader;
+  bool readable = StartStreamLines(&reader, stream, block) != 0;
+  while (readable && ReadProfileLine(&reader, line)) lines.push_back(line);
   CloseStream(stream);
   return lines;
 }
 
 std::vector<std::u16string> ProfileSections(const char16_t* path) {
   std::vector<std::u16string> sections;
-  for (std::u16string line : ProfileLines(path)) {
+  for (std::u16string line : ReadProfileLines(path)) {
     if (!IsHeader(line.c_str())) continue;
     std::u16string name = line.substr(1, line.find(u']') - 1);
     bool known = false;

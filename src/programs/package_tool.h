@@ -100,7 +100,7 @@ bool IsCut(const TextWidths& widths, bool fitted);
 
 // The lines of a profile file on the current file system as the panel reads
 // them (at most 259 characters, LF kept when a line end closed them).
-std::vector<std::u16string> ProfileLines(const char16_t* path);
+std::vector<std::u16string> ReadProfileLines(const char16_t* path);
 // The section names of a profile file on the current file system, in order.
 std::vector<std::u16string> ProfileSections(const char16_t* path);
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -14,7 +17,17 @@
 namespace nimbora {
 namespace {
 
-constexpr uint32_t kErrorSharingViolation = 32;
+bool Finds(const char16_t* pattern) {
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry(pattern, &entry);
+  if (search != nullptr) CloseSearch(search);
+  return search != nullptr;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
 
 class HostFileOperationsTest : public DeviceFixture {
  protected:
@@ -77,13 +90,6 @@ class DeviceErrorCodesTest : public HostFileOperationsTest,
     ASSERT_TRUE(SetAttributesAt(u"\\App\\ReadOnly.txt", kAttributeReadOnly));
   }
 
-  static bool Found(const char16_t* pattern) {
-    DirectoryEntry entry;
-    Search* search = FindFirstEntry(pattern, &entry);
-    if (search != nullptr) CloseSearch(search);
-    return search != nullptr;
-  }
-
   OverlayFileSystem overlay;
 };
 
@@ -125,10 +131,11 @@ TEST_P(DeviceErrorCodesTest, FailuresReportTheDeviceCodesAndChangeNothing) {
       {"flush missing volume path", [] { return FlushVolume(u"\\Missing"); }, kErrorFileNotFound},
       {"remove missing directory", [] { return RemoveEmptyDirectory(u"\\App\\none"); }, kErrorFileNotFound},
       {"remove a file as directory", [] { return RemoveEmptyDirectory(u"\\App\\file.txt"); }, kErrorPathNotFound},
-      {"search empty directory", [] { return Found(u"\\App\\Sub\\*.*"); }, kErrorFileNotFound},
-      {"search missing directory", [] { return Found(u"\\Missing\\*.*"); }, kErrorFileNotFound},
-      {"search in a file", [] { return Found(u"\\App\\file.txt\\*.*"); }, kErrorPathNotFound},
-      {"search without match", [] { return Found(u"\\App\\*.none"); }, kErrorFileNotFound},
+      {"search empty directory", [] { return Finds(u"\\App\\Sub\\*.*"); }, kErrorFileNotFound},
+      {"search without match", [] { return Finds(u"\\App\\*.none"); }, kErrorFileNotFound},
+      {"search in a file", [] { return Finds(u"\\App\\file.txt\\*.*"); }, kErrorDirectory},
+      {"search below a file", [] { return Finds(u"\\App\\file.txt\\x\\*.*"); }, kErrorPathNotFound},
+      {"search in missing directory", [] { return Finds(u"\\Missing\\*.*"); }, kErrorPathNotFound},
   };
   std::string before = DescribeHostTree();
   for (const Case& c : cases) {
@@ -170,6 +177,47 @@ TEST_F(HostFileOperationsTest, CopyOverwritesInPlaceAndCarriesTheReadOnlyFlag) {
   WriteHostFile("App/big.bin", big);
   ASSERT_TRUE(CopyFileOver(u"\\App\\big.bin", u"\\App\\Sub\\big.bin"));
   EXPECT_TRUE(ReadHostFile("App/Sub/big.bin") == big);
+}
+
+// New and overwritten targets alike end with the source's permission bits,
+// whatever the umask would have taken away.
+TEST_F(HostFileOperationsTest, CopiesCarryTheSourceMode) {
+  for (mode_t mode : {0750, 0666, 0600, 0444}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(chmod(HostPath("App/file.txt").c_str(), mode), 0);
+    ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\new.txt"));
+    ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\kept.txt"));
+    EXPECT_EQ(ModeOf(HostPath("App/Sub/new.txt")), mode);
+    EXPECT_EQ(ModeOf(HostPath("App/Sub/kept.txt")), mode);
+    ASSERT_TRUE(SetAttributesAt(u"\\App\\Sub\\new.txt", kAttributeNormal));
+    ASSERT_TRUE(DeleteFileAt(u"\\App\\Sub\\new.txt"));
+  }
+}
+
+// The file system remembers the directories it has listed and the paths that
+// reach them; changes made afterwards, through it or behind its back, still
+// count when a name is matched.
+TEST_F(HostFileOperationsTest, MatchesNamesAfterChangesByAnyone) {
+  ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\first.txt"));
+  WriteHostFile("App/Sub/MAIN.INI", "old");
+  ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\main.ini"));
+  ASSERT_TRUE(DeleteFileAt(u"\\App\\Sub\\Main.ini"));
+  ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\main.INI"));
+  ASSERT_TRUE(MoveFileNoReplace(u"\\App\\Sub\\MAIN.ini", u"\\App\\Sub\\moved.txt"));
+  ASSERT_TRUE(CopyFileOver(u"\\App\\ReadOnly.txt", u"\\App\\Sub\\Main.Ini"));
+  EXPECT_EQ(DescribeHostTree("App/Sub"),
+            "Main.Ini (read-only) = kept\nfirst.txt = data\nmoved.txt = data\n");
+
+  // The same paths, now leading to other directories.
+  for (const char* moved : {"App/Sub", "App"}) {
+    SCOPED_TRACE(moved);
+    ASSERT_EQ(rename(HostPath(moved).c_str(), HostPath("Gone").c_str()), 0);
+    WriteHostFile("App/file.txt", "data");
+    WriteHostFile("App/Sub/\xCE\xA9mega.txt", "old");
+    ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\\u03C9MEGA.TXT"));
+    EXPECT_EQ(DescribeHostTree("App/Sub"), "\xCE\xA9mega.txt = data\n");
+    std::filesystem::remove_all(HostPath("Gone"));
+  }
 }
 
 // Paths spelled exactly as on disk take a quicker way through the copy; it
