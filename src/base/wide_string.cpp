@@ -106,4 +106,15 @@ int WideToInt(const char16_t* text) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+bool NextPathComponent(const char16_t** cursor, const char16_t** component, int* length) {
+  const char16_t* begin = *cursor;
+  while (IsPathSeparator(*begin)) ++begin;
+  const char16_t* end = begin;
+  while (*end != 0 && !IsPathSeparator(*end)) ++end;
+  *cursor = end;
+  *component = begin;
+  *length = static_cast<int>(end - begin);
+  return end != begin;
+}
+
 }  // namespace nimbora

@@ -9,6 +9,9 @@ namespace nimbora {
 int WideLength(const char16_t* text);
 // The device takes a slash for a backslash in paths.
 inline bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+// Steps *cursor past separators to the next component of a path and past it:
+// the component's start and length, or false at the path's end.
+bool NextPathComponent(const char16_t** cursor, const char16_t** component, int* length);
 void WideCopy(char16_t* destination, const char16_t* source);
 // Copies at most capacity - 1 characters and always terminates (capacity > 0).
 void WideCopyBounded(char16_t* destination, const char16_t* source, int capacity);

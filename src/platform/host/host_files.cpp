@@ -13,6 +13,7 @@
 #include <new>
 
 #include "base/utf8.h"
+#include "base/wide_pattern.h"
 #include "base/wide_string.h"
 #include "platform/host/host_file_system.h"
 
@@ -192,24 +193,6 @@ void HostCloseHandle(FileSystem*, FileHandle* file) {
 
 namespace {
 
-bool MatchesWildcards(const char16_t* pattern, const char16_t* name) {
-  if (*pattern == 0) return *name == 0;
-  if (*pattern == u'*') {
-    for (const char16_t* rest = name;; ++rest) {
-      if (MatchesWildcards(pattern + 1, rest)) return true;
-      if (*rest == 0) return false;
-    }
-  }
-  if (*name == 0) return false;
-  if (*pattern != u'?' && FoldCase(*pattern) != FoldCase(*name)) return false;
-  return MatchesWildcards(pattern + 1, name + 1);
-}
-
-// "*.*" takes every name, also one without a full stop, as on the device.
-bool MatchesPattern(const char16_t* pattern, const char16_t* name) {
-  return WideCompareNoCase(pattern, u"*.*") == 0 || MatchesWildcards(pattern, name);
-}
-
 // "\dir\*.*" into "\dir\" and "*.*"; a pattern without a separator is in the
 // root. The directory keeps its separator, so its last name is trimmed as a
 // name a separator follows.
@@ -234,7 +217,7 @@ bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;
     if (IsDotName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
-        !MatchesPattern(search->pattern, entry->name) ||
+        !WideMatchesPattern(search->pattern, entry->name) ||
         fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;
     }
@@ -247,7 +230,7 @@ bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
 bool GiveDotEntry(Search* search, DirectoryEntry* entry) {
   while (search->dotsGiven < 2) {
     const char16_t* name = search->dotsGiven++ == 0 ? u"." : u"..";
-    if (MatchesPattern(search->pattern, name)) {
+    if (WideMatchesPattern(search->pattern, name)) {
       WideCopy(entry->name, name);
       entry->attributes = kAttributeDirectory;
       return true;

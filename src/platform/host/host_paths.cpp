@@ -285,16 +285,11 @@ bool WalkDevicePath(const char* root, HostNameCache* cache, bool matchesNames,
   if (rootLength >= capacity) return false;
   memcpy(hostPath, root, rootLength + 1);
   HostPath path{hostPath, capacity, rootLength, rootLength, cache, matchesNames, false};
-  const char16_t* begin = devicePath;
-  while (*begin != 0) {
-    if (IsPathSeparator(*begin)) {
-      ++begin;
-      continue;
-    }
-    const char16_t* end = begin;
-    while (*end != 0 && !IsPathSeparator(*end)) ++end;
-    if (!TakeComponent(&path, begin, static_cast<int>(end - begin), *end == 0)) return false;
-    begin = end;
+  const char16_t* cursor = devicePath;
+  const char16_t* component;
+  int length;
+  while (NextPathComponent(&cursor, &component, &length)) {
+    if (!TakeComponent(&path, component, length, *cursor == 0)) return false;
   }
   return true;
 }

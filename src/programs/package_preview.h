@@ -1,0 +1,17 @@
+// nimbora-package preview: the screens of the run in every language.
+#pragma once
+
+#include "programs/package_tool.h"
+
+namespace nimbora {
+
+struct PreviewArguments {
+  DeviceSetup device;
+  const char* fontFile;  // or nullptr
+  const char* outDir;
+};
+
+// Writes the screens and report.json; 0, or 2 for unreadable input.
+int RunPreview(const PreviewArguments& arguments);
+
+}  // namespace nimbora

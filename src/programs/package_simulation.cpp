@@ -1,0 +1,266 @@
+// The simulated device and one headless run of the Updater on it.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "base/utf8.h"
+#include "control/main_window.h"
+#include "display/status_screen.h"
+#include "platform/device_locations.h"
+#include "platform/drawing.h"
+#include "platform/host/host_platform.h"
+#include "platform/shell.h"
+#include "profile/profile_reader.h"
+#include "profile/profile_lines.h"
+#include "profile/profile_syntax.h"
+#include "profile/profile_writer.h"
+#include "programs/package_tool.h"
+
+namespace nimbora {
+
+namespace {
+
+// A host root for the session with nothing in it but a stand-in for the
+// application, so the launch succeeds as on a panel and starts nothing real.
+// The stand-in is a link to a program that does nothing: started, it needs
+// nothing of the root, which is removed right after the run.
+bool MakeSessionRoot(std::string* root, std::string* error) {
+  char pattern[] = "/tmp/nimbora-package-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    *error = "cannot create a temporary directory";
+    return false;
+  }
+  *root = pattern;
+  std::filesystem::path program = *root + "/ResidentFlash/Nimbora/Nimbora.exe";
+  std::error_code failure;
+  std::filesystem::create_directories(program.parent_path(), failure);
+  std::filesystem::create_symlink("/bin/true", program, failure);
+  return true;
+}
+
+bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
+                  std::string* error) {
+  std::string log = root + "/draw.log";
+  HostOptions options{root.c_str(), false, true, "space", screensDir, log.c_str(), 0, fontFile};
+  char message[512] = "";
+  if (HostStart(&options, message, sizeof message)) return true;
+  *error = message;
+  return false;
+}
+
+std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
+  std::vector<DrawnText> texts;
+  std::ifstream log(logPath);
+  std::string line;
+  while (std::getline(log, line)) {
+    nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    if (event.is_discarded() || event.value("op", "") != "text") continue;
+    texts.push_back(DrawnText{Wide(event.value("text", "")), event["rect"][1].get<int>(),
+                              event.value("font", 0), event.value("cut", false)});
+  }
+  return texts;
+}
+
+Window* OpenMeasuringWindow() {
+  WindowClass windowClass{0, DefaultProcessing, 0, 0, nullptr, nullptr,
+                          StockObject(kStockBlackBrush), u"NimboraPackageMeasure"};
+  if (RegisterWindowClass(&windowClass) == 0) return nullptr;
+  WindowParameters parameters{0, u"NimboraPackageMeasure", u"", kWindowStyleVisible, 0, 0, 0, 0,
+                              nullptr};
+  return CreateWindowFrom(&parameters);
+}
+
+int WidthOf(Surface* surface, const std::u16string& text) {
+  Rect rect = kMessageBand;
+  DrawTextInRect(surface, text.c_str(), -1, &rect, kAlignCenter | kCalculateRect);
+  return rect.right - rect.left;
+}
+
+}  // namespace
+
+bool OpenHostTree(const std::string& path, HostTree* tree, std::string* error) {
+  char absolute[PATH_MAX];
+  struct stat status {};
+  if (realpath(path.c_str(), absolute) != nullptr && stat(absolute, &status) == 0 &&
+      S_ISDIR(status.st_mode) && InitHostFileSystem(&tree->fileSystem, &tree->state, absolute)) {
+    return true;
+  }
+  *error = path + " is not a directory";
+  return false;
+}
+
+const char16_t* PackageDirectoryOf(PackagePlace place) {
+  return place == PackagePlace::Card ? kCardPackageDirectory : kFlashPackageDirectory;
+}
+
+bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std::string* error) {
+  if (setup.deviceRoot != nullptr && !OpenHostTree(setup.deviceRoot, &device->device, error)) return false;
+  if (!OpenHostTree(setup.packageDir, &device->package, error)) return false;
+  if (setup.applicationDir != nullptr &&
+      !OpenHostTree(setup.applicationDir, &device->application, error)) {
+    return false;
+  }
+  InitOverlayFileSystem(&device->overlay,
+                        setup.deviceRoot != nullptr ? &device->device.fileSystem : nullptr);
+  if (setup.applicationDir != nullptr) {
+    MountLower(&device->overlay, kApplicationDirectory, &device->application.fileSystem, u"\\");
+  }
+  MountLower(&device->overlay, PackageDirectoryOf(setup.place), &device->package.fileSystem, u"\\");
+  UseFileSystem(&device->overlay.fileSystem);
+  return true;
+}
+
+void CloseSimulatedDevice(SimulatedDevice* device) {
+  UseFileSystem(nullptr);
+  FreeOverlayFileSystem(&device->overlay);
+}
+
+bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
+                  std::string* error) {
+  std::string root;
+  if (!MakeSessionRoot(&root, error)) return false;
+  bool started = StartSession(root, options.screensDir, options.fontFile, error);
+  if (started) {
+    UseFileSystem(&device->overlay.fileSystem);
+    if (options.language != nullptr) {
+      WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
+    }
+    Language language;
+    ChooseLanguage(&language);
+    record->language = language.name;
+    device->overlay.changes.clear();
+    record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
+    record->font = FontOfScreens();
+    HostFinish(record->exitStatus);
+    record->changes = device->overlay.changes;
+    record->texts = ReadDrawnTexts(root + "/draw.log");
+  }
+  std::error_code failure;
+  std::filesystem::remove_all(root, failure);
+  return started;
+}
+
+bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
+                  std::vector<TextWidths>* widths, ScreenFont* font, std::string* error) {
+  std::string root;
+  if (!MakeSessionRoot(&root, error)) return false;
+  FileSystem* current = CurrentFileSystem();
+  bool started = StartSession(root, nullptr, fontFile, error);
+  Window* window = started ? OpenMeasuringWindow() : nullptr;
+  if (window != nullptr) {
+    *font = FontOfScreens();
+    ScreenResources screen;
+    SetUpScreen(window, true, &screen);
+    for (const std::u16string& text : texts) {
+      int large = WidthOf(screen.surface, text);
+      DrawObject* kept = SelectIntoSurface(screen.surface, screen.smallFont);
+      widths->push_back(TextWidths{large, WidthOf(screen.surface, text)});
+      SelectIntoSurface(screen.surface, kept);
+    }
+    ReleaseScreen(&screen);
+  } else if (started) {
+    *error = "cannot open a window to measure texts";
+  }
+  if (started) HostFinish(0);
+  UseFileSystem(current);
+  std::error_code failure;
+  std::filesystem::remove_all(root, failure);
+  return window != nullptr;
+}
+
+ScreenFont FontOfScreens() {
+  HostFontUse use;
+  if (!HostFontUsed(kScreenFace, &use)) return ScreenFont{"", "", true};
+  return ScreenFont{use.family, use.file, use.substitute};
+}
+
+bool IsCut(const TextWidths& widths, bool fitted) {
+  int band = kMessageBand.right - kMessageBand.left;
+  if (widths.large <= band) return false;
+  return !fitted || widths.small > band;
+}
+
+std::vector<std::u16string> ReadProfileLines(const char16_t* path) {
+  std::vector<std::u16string> lines;
+  Stream* stream = OpenStream(path, u"r");
+  if (stream == nullptr) return lines;
+  char16_t line[kProfileLineCapacity];
+  unsigned char block[kProfileBlockSize];
+  ProfileLines reader;
+  bool readable = StartStreamLines(&reader, stream, block) != 0;
+  while (readable && ReadProfileLine(&reader, line)) lines.push_back(line);
+  CloseStream(stream);
+  return lines;
+}
+
+std::vector<std::u16string> ProfileSections(const char16_t* path) {
+  std::vector<std::u16string> sections;
+  for (std::u16string line : ReadProfileLines(path)) {
+    if (!IsHeader(line.c_str())) continue;
+    std::u16string name = line.substr(1, line.find(u']') - 1);
+    bool known = false;
+    for (const std::u16string& section : sections) known = known || IsHeaderOf(line.c_str(), section.c_str());
+    if (!known && IsHeaderOf(line.c_str(), name.c_str())) sections.push_back(name);
+  }
+  return sections;
+}
+
+std::vector<std::u16string> ListTree(const std::u16string& directory) {
+  std::vector<std::u16string> entries;
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry((directory + u"*.*").c_str(), &entry);
+  if (search == nullptr) return entries;
+  std::vector<std::u16string> names;
+  std::vector<bool> directories;
+  do {
+    std::u16string name = entry.name;
+    if (name == u"." || name == u"..") continue;
+    names.push_back(name);
+    directories.push_back((entry.attributes & kAttributeDirectory) != 0);
+  } while (FindNextEntry(search, &entry));
+  CloseSearch(search);
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!directories[i]) {
+      entries.push_back(names[i]);
+      continue;
+    }
+    entries.push_back(names[i] + u"\\");
+    for (const std::u16string& inner : ListTree(directory + names[i] + u"\\")) {
+      entries.push_back(names[i] + u"\\" + inner);
+    }
+  }
+  return entries;
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string* bytes) {
+  Stream* stream = OpenStream(path.c_str(), u"r");
+  if (stream == nullptr) return false;
+  char buffer[1 << 14];
+  size_t got;
+  bytes->clear();
+  while ((got = ReadBytes(stream, buffer, sizeof buffer)) != 0) bytes->append(buffer, got);
+  CloseStream(stream);
+  return true;
+}
+
+std::string Utf8(const std::u16string& text) {
+  std::vector<char> out(text.size() * kUtf8MaxBytes + 1);
+  Utf8FromUtf16(text.c_str(), static_cast<int>(text.size()), out.data(), out.size(), 0xFFFD);
+  return out.data();
+}
+
+std::u16string Wide(const std::string& text) {
+  std::vector<char16_t> out(text.size() + 1);
+  Utf16FromUtf8(text.c_str(), out.data(), static_cast<int>(out.size()));
+  return out.data();
+}
+
+std::string Json(const std::u16string& text) { return nlohmann::json(Utf8(text)).dump(); }
+
+}  // namespace nimbora

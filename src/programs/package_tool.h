@@ -1,0 +1,116 @@
+// What the three nimbora-package commands share: a simulated device (the
+// overlay over a real tree, with a package placed virtually), one headless
+// run of the whole Updater on it, and the texts that run drew. This is tool
+// logic, not a program: make, check and preview each run the Updater's own
+// logic through it, so none of them holds a second copy of the rules.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/host/host_file_system.h"
+#include "platform/overlay_file_system.h"
+
+namespace nimbora {
+
+constexpr int kToolUsageStatus = 2;
+
+// A host tree seen through the seam: the device root, a package directory, OLD or NEW.
+struct HostTree {
+  HostFileSystemState state;
+  FileSystem fileSystem;
+};
+
+// Fails with a message when path is not a directory.
+bool OpenHostTree(const std::string& path, HostTree* tree, std::string* error);
+
+enum class PackagePlace { Card, Flash };
+
+// The device tree (or nothing) below, the package mounted at its place, the
+// application directory optionally replaced by another tree (make's OLD).
+struct SimulatedDevice {
+  HostTree device;
+  HostTree package;
+  HostTree application;
+  OverlayFileSystem overlay;
+};
+
+struct DeviceSetup {
+  const char* deviceRoot;       // or nullptr: an empty device
+  const char* packageDir;
+  PackagePlace place;
+  const char* applicationDir;   // or nullptr: the device's own
+};
+
+bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std::string* error);
+void CloseSimulatedDevice(SimulatedDevice* device);
+const char16_t* PackageDirectoryOf(PackagePlace place);
+
+// A text the run drew, from the backend's draw log.
+struct DrawnText {
+  std::u16string text;
+  int top;   // the band's top edge: 200 message, 300 prompt, 456 footer
+  int font;  // the font's logical height: 32 large, 24 small, 0 the default font
+  bool cut;  // clipped at the band's edges
+};
+
+// The font that drew the screens' face, "HandelGothic BT".
+constexpr const char* kScreenFace = "HandelGothic BT";
+struct ScreenFont {
+  std::string family;
+  std::string file;
+  bool substitute;  // another family stood in, so every fit is approximate
+};
+// The session's font for the screens' face; call within a host session.
+ScreenFont FontOfScreens();
+
+struct RunOptions {
+  const char* screensDir;  // or nullptr
+  const char* fontFile;    // or nullptr
+  const char16_t* language;  // "Langue" set before the run, or nullptr
+};
+
+struct RunRecord {
+  int exitStatus;
+  std::vector<OverlayChange> changes;  // what the run asked for, in order
+  std::vector<DrawnText> texts;
+  std::u16string language;             // the user's language the run chose
+  ScreenFont font;
+};
+
+// Runs the Updater once, headless on the virtual clock, with the simulated
+// device installed as the file system. A key is pressed at the wait. The
+// application it starts is a stand-in that does nothing, so no program of
+// the real tree runs. Returns false with a message when the host session
+// cannot start.
+bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
+                  std::string* error);
+
+// Widths of texts as the status screen draws them, in its large and small
+// fonts (through the screen set-up of the logic), in a session of their own.
+struct TextWidths {
+  int large;
+  int small;
+};
+bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
+                  std::vector<TextWidths>* widths, ScreenFont* font, std::string* error);
+// Whether a text drawn by DrawFittedText (or, for the "Start" text, in the
+// large font only) is cut at the band's edges.
+bool IsCut(const TextWidths& widths, bool fitted);
+
+// The lines of a profile file on the current file system as the panel reads
+// them (at most 259 characters, LF kept when a line end closed them).
+std::vector<std::u16string> ReadProfileLines(const char16_t* path);
+// The section names of a profile file on the current file system, in order.
+std::vector<std::u16string> ProfileSections(const char16_t* path);
+
+// Every entry below a directory of the current file system, depth first,
+// as paths relative to it ("Maps\", "Maps\city.map"; directories end with "\").
+std::vector<std::u16string> ListTree(const std::u16string& directory);
+bool ReadWholeFile(const std::u16string& path, std::string* bytes);
+
+std::string Utf8(const std::u16string& text);
+std::u16string Wide(const std::string& text);
+std::string Json(const std::u16string& text);
+
+}  // namespace nimbora
