@@ -1,11 +1,12 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need (as root).
+# Installs the Debian packages the build and the tests need (as root), and
+# the further packages named as arguments.
 set -eu
 
 PACKAGES="build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev
   libfreetype-dev libfontconfig-dev libpng-dev libsdl2-dev fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick
-  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64"
+  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 $*"
 
 missing=""
 for package in $PACKAGES; do
