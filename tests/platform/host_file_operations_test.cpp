@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/overlay_file_system.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {
@@ -38,8 +40,54 @@ class HostFileOperationsTest : public DeviceFixture {
   }
 };
 
-// Every failure leaves the tree as it was and reports the device's code.
-TEST_F(HostFileOperationsTest, FailuresReportTheDeviceCodesAndChangeNothing) {
+// The same refusals from the host and from the overlay, over the host tree
+// and alone in memory: every failure reports the device's code and changes
+// nothing.
+enum class Backing { Host, OverlayOverHost, OverlayInMemory };
+
+class DeviceErrorCodesTest : public HostFileOperationsTest,
+                             public ::testing::WithParamInterface<Backing> {
+ protected:
+  void SetUp() override {
+    HostFileOperationsTest::SetUp();
+    if (GetParam() == Backing::Host) return;
+    InitOverlayFileSystem(&overlay, GetParam() == Backing::OverlayOverHost ? &host : nullptr);
+    UseFileSystem(&overlay.fileSystem);
+    if (GetParam() == Backing::OverlayInMemory) BuildTreeThroughTheSeam();
+    overlay.changes.clear();
+  }
+  void TearDown() override {
+    if (GetParam() != Backing::Host) FreeOverlayFileSystem(&overlay);
+    HostFileOperationsTest::TearDown();
+  }
+
+  static void Write(const char16_t* path, const char* bytes) {
+    Stream* stream = OpenStream(path, u"w+");
+    ASSERT_NE(stream, nullptr);
+    WriteBytes(stream, bytes, strlen(bytes));
+    CloseStream(stream);
+  }
+  static void BuildTreeThroughTheSeam() {
+    for (const char16_t* directory : {u"\\App", u"\\App\\Sub", u"\\Outside"}) {
+      ASSERT_TRUE(CreateDirectoryAt(directory));
+    }
+    Write(u"\\App\\file.txt", "data");
+    Write(u"\\App\\ReadOnly.txt", "kept");
+    Write(u"\\Outside\\keep.txt", "outside");
+    ASSERT_TRUE(SetAttributesAt(u"\\App\\ReadOnly.txt", kAttributeReadOnly));
+  }
+
+  static bool Found(const char16_t* pattern) {
+    DirectoryEntry entry;
+    Search* search = FindFirstEntry(pattern, &entry);
+    if (search != nullptr) CloseSearch(search);
+    return search != nullptr;
+  }
+
+  OverlayFileSystem overlay;
+};
+
+TEST_P(DeviceErrorCodesTest, FailuresReportTheDeviceCodesAndChangeNothing) {
   struct Case {
     const char* name;
     std::function<bool()> succeeded;
@@ -75,6 +123,12 @@ TEST_F(HostFileOperationsTest, FailuresReportTheDeviceCodesAndChangeNothing) {
       {"move of directory", [] { return MoveFileNoReplace(u"\\App\\Sub", u"\\App\\new"); }, kErrorAccessDenied},
       {"move into missing directory", [] { return MoveFileNoReplace(u"\\App\\file.txt", u"\\Missing\\a"); }, kErrorPathNotFound},
       {"flush missing volume path", [] { return FlushVolume(u"\\Missing"); }, kErrorFileNotFound},
+      {"remove missing directory", [] { return RemoveEmptyDirectory(u"\\App\\none"); }, kErrorFileNotFound},
+      {"remove a file as directory", [] { return RemoveEmptyDirectory(u"\\App\\file.txt"); }, kErrorPathNotFound},
+      {"search empty directory", [] { return Found(u"\\App\\Sub\\*.*"); }, kErrorFileNotFound},
+      {"search missing directory", [] { return Found(u"\\Missing\\*.*"); }, kErrorFileNotFound},
+      {"search in a file", [] { return Found(u"\\App\\file.txt\\*.*"); }, kErrorPathNotFound},
+      {"search without match", [] { return Found(u"\\App\\*.none"); }, kErrorFileNotFound},
   };
   std::string before = DescribeHostTree();
   for (const Case& c : cases) {
@@ -83,8 +137,23 @@ TEST_F(HostFileOperationsTest, FailuresReportTheDeviceCodesAndChangeNothing) {
     EXPECT_EQ(LastErrorCode(), c.error);
   }
   EXPECT_FALSE(RemoveEmptyDirectory(u"\\App"));
+  EXPECT_EQ(LastErrorCode(), kErrorDirectoryNotEmpty);
   EXPECT_EQ(DescribeHostTree(), before);
+  if (GetParam() == Backing::Host) return;
+  for (const OverlayChange& change : overlay.changes) EXPECT_NE(change.error, 0u);
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry(u"\\APP\\*.txt", &entry);
+  ASSERT_NE(search, nullptr);
+  int files = 1;
+  while (FindNextEntry(search, &entry)) ++files;
+  EXPECT_EQ(LastErrorCode(), kErrorNoMoreFiles);
+  CloseSearch(search);
+  EXPECT_EQ(files, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backings, DeviceErrorCodesTest,
+                         ::testing::Values(Backing::Host, Backing::OverlayOverHost,
+                                           Backing::OverlayInMemory));
 
 TEST_F(HostFileOperationsTest, CopyOverwritesInPlaceAndCarriesTheReadOnlyFlag) {
   WriteHostFile("App/long.txt", "a much longer text");

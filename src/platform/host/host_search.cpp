@@ -10,6 +10,7 @@
 
 #include "platform/host/host_backend.h"
 #include "platform/host/host_utf8.h"
+#include "base/wide_pattern.h"
 #include "base/wide_string.h"
 
 namespace nimbora {
@@ -23,24 +24,6 @@ struct Search {
 };
 
 namespace {
-
-bool MatchesWildcards(const char16_t* pattern, const char16_t* name) {
-  if (*pattern == 0) return *name == 0;
-  if (*pattern == u'*') {
-    for (const char16_t* rest = name;; ++rest) {
-      if (MatchesWildcards(pattern + 1, rest)) return true;
-      if (*rest == 0) return false;
-    }
-  }
-  if (*name == 0) return false;
-  if (*pattern != u'?' && WideCompareNoCasePrefix(pattern, name, 1) != 0) return false;
-  return MatchesWildcards(pattern + 1, name + 1);
-}
-
-// "*.*" takes every name, also one without a full stop, as on the device.
-bool MatchesPattern(const char16_t* pattern, const char16_t* name) {
-  return WideCompareNoCase(pattern, u"*.*") == 0 || MatchesWildcards(pattern, name);
-}
 
 // "\dir\*.*" into "\dir" and "*.*"; a pattern without a separator is in the root.
 bool SplitPattern(const char16_t* full, char16_t* directory, char16_t* pattern) {
@@ -66,7 +49,7 @@ bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;
     if (IsDotName(found->d_name) || !WideFromHostName(found->d_name, entry->name, kPathCapacity) ||
-        !MatchesPattern(search->pattern, entry->name) ||
+        !WideMatchesPattern(search->pattern, entry->name) ||
         fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;
     }
@@ -79,7 +62,7 @@ bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
 bool GiveDotEntry(Search* search, DirectoryEntry* entry) {
   while (search->dotsGiven < 2) {
     const char16_t* name = search->dotsGiven++ == 0 ? u"." : u"..";
-    if (MatchesPattern(search->pattern, name)) {
+    if (WideMatchesPattern(search->pattern, name)) {
       WideCopy(entry->name, name);
       entry->attributes = kAttributeDirectory;
       return true;
