@@ -2,6 +2,10 @@
 
 namespace nimbora {
 
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
 uint8_t TakeByte(FuzzInput* input) {
   if (input->size == 0) return 0;
   --input->size;
@@ -19,8 +23,9 @@ void TakeText(FuzzInput* input, char16_t* text, int capacity) {
 }
 
 FaultRule TakeFaultRule(FuzzInput* input) {
-  static const uint32_t kErrors[] = {kErrorGeneralFailure, kErrorFileNotFound, kErrorPathNotFound,
-                                     kErrorDiskFull};
+  // Errors of a failing medium; none claims that an existing file is missing.
+  static const uint32_t kErrors[] = {kErrorGeneralFailure, kErrorWriteFault, kErrorDiskFull,
+                                     kErrorSharingViolation};
   uint8_t which = TakeByte(input);
   uint8_t count = TakeByte(input);
   uint8_t flags = TakeByte(input);

@@ -13,6 +13,9 @@ struct FuzzInput {
   size_t size;
 };
 
+// A broken contract: stops the fuzzer with the input kept.
+void Check(bool condition);
+
 // 0 once the input is used up.
 uint8_t TakeByte(FuzzInput* input);
 // A text of the bytes up to the next 0 byte (or the end), one character a

@@ -15,10 +15,6 @@ namespace {
 constexpr int kTextCapacity = 300;
 constexpr char16_t kGuard = 0xBEEF;
 
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
 // Formats into a buffer of the given capacity followed by guard characters.
 template <typename Value>
 void CheckBoundedFormat(void (*format)(const Value*, char16_t*, int), const Value& value,
