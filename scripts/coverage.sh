@@ -23,7 +23,12 @@ for seeds in fuzz/corpus/*/; do
   harness=$(basename "$seeds")
   kept=build-fuzz/corpus/$harness
   [ -d "$kept" ] || kept=
-  "$dir/fuzz/$harness" -runs=0 "$seeds" $kept >"$dir/$harness.log" 2>&1
+  # Merging runs every input in a child process and goes on past one that fails.
+  rm -rf "$dir/merged/$harness"
+  mkdir -p "$dir/merged/$harness"
+  "$dir/fuzz/$harness" -merge=1 -artifact_prefix="$dir/merged/$harness-" "$dir/merged/$harness" \
+    "$seeds" $kept >"$dir/$harness.log" 2>&1
+  ls "$dir/merged/$harness-"* >/dev/null 2>&1 && echo "$harness: some inputs fail (see $dir/$harness.log)"
   objects="$objects -object $dir/fuzz/$harness"
 done
 llvm-profdata merge -sparse "$dir"/profiles/*.profraw -o "$dir/coverage.profdata"
@@ -32,13 +37,13 @@ llvm-cov report "$dir/tests/nimbora_tests" -object "$dir/src/programs/nimbora-up
   -object "$dir/src/programs/nimbora-profile" $objects \
   -instr-profile="$dir/coverage.profdata" "$PWD/src" >"$dir/report.txt"
 # Columns: file, regions (3), functions (3), lines (3), branches (3).
+printf "%-22s %14s %16s\n" "src/" "lines" "branches"
 awk '$1 ~ /\.(cpp|h)$/ && NF == 13 {
        folder = $1; sub(/^.*src\//, "", folder); sub(/\/[^\/]*$/, "", folder)
        lines[folder] += $8; missedLines[folder] += $9
        branches[folder] += $11; missedBranches[folder] += $12
      }
      END {
-       printf "%-22s %14s %16s\n", "src/", "lines", "branches"
        for (folder in lines) {
          printf "%-22s %6.1f%% %6d %8.1f%% %6d\n", folder,
            100 * (lines[folder] - missedLines[folder]) / lines[folder], lines[folder],
