@@ -1,8 +1,11 @@
 #!/bin/sh
-# Builds an optimised tree in build-bench/ and times applying a whole
-# 100 MB package against cp -r of it. An optional argument names the
-# directory to work in (default: the system's temporary directory).
+# Builds an optimised tree in build-bench/ and runs the benchmarks: applying a
+# 100 MB package by the whole nimbora-update process against cp -r, on a
+# memory file system and on disk, at 2,000 and 20,000 files; profile lookups;
+# an idle start. Optional arguments: a directory on a memory file system
+# (default /dev/shm) and one on disk (default /var/tmp).
 set -eu
 cd "$(dirname "$0")/.."
+sh scripts/setup.sh
 sh scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-build-bench/bench/nimbora_bench "$@"
+build-bench/bench/nimbora_bench build-bench/src/programs/nimbora-update "$@"

@@ -1,0 +1,232 @@
+// Times the Updater against the plain tools it competes with:
+// - applying a whole package ("Update" = "all") by the whole nimbora-update
+//   process against cp -r of the same tree, alternated round by round, on a
+//   memory file system and on a disk (there each side is followed by sync);
+// - one profile lookup in a 100 KB file of each encoding, with the number of
+//   reads and seeks it takes;
+// - a start with nothing to apply, from process start to its end.
+// Medians are printed with both absolute times and their ratio.
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/fault_file_system.h"
+#include "platform/host/host_file_system.h"
+#include "profile/profile_reader.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kPackageBytes = 100 * 1024 * 1024;
+constexpr size_t kProfileBytes = 100 * 1024;
+const char kInstalled[] = "[Main]\r\nVersion=1.2.3\r\nUpdate Time=2013-08-16 7:30:00\r\n";
+
+struct ApplyCase {
+  const char* medium;  // "tmpfs" or "disk"
+  int files;
+  int directories;
+  int rounds;
+};
+
+double Seconds(std::chrono::steady_clock::duration duration) {
+  return std::chrono::duration<double>(duration).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Runs a program to its end; the time it took, or a negative value on failure.
+double TimeProgram(std::vector<std::string> arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  auto start = std::chrono::steady_clock::now();
+  pid_t child;
+  int status = 0;
+  if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+      waitpid(child, &status, 0) < 0 || status != 0) {
+    std::fprintf(stderr, "%s failed\n", argv[0]);
+    return -1;
+  }
+  return Seconds(std::chrono::steady_clock::now() - start);
+}
+
+// A device with an installed 1.2.3. It has no application to start: one
+// started in the background would outlive the round that removes its directory.
+void ResetDevice(const fs::path& root) {
+  fs::remove_all(root / "ResidentFlash");
+  WriteFile(root / "ResidentFlash/Nimbora/main.ini", kInstalled);
+}
+
+void BuildPackage(const fs::path& package, const ApplyCase& c) {
+  std::string bytes(kPackageBytes / static_cast<size_t>(c.files), '\0');
+  unsigned state = 12345;
+  for (int f = 0; f < c.files; ++f) {
+    for (char& b : bytes) b = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    WriteFile(package / ("dir" + std::to_string(f % c.directories)) /
+                  ("file" + std::to_string(f) + ".bin"),
+              bytes);
+  }
+  WriteFile(package / "update.ini", "[Main]\r\nVersion=1.2.4\r\nUpdate=all\r\n");
+}
+
+double Updater(const char* program, const fs::path& root, bool sync) {
+  ResetDevice(root);
+  auto start = std::chrono::steady_clock::now();
+  if (TimeProgram({program, "--root", root.string(), "--headless", "--virtual-clock", "--keys",
+                   "space"}) < 0 ||
+      (sync && TimeProgram({"sync"}) < 0)) {
+    return -1;
+  }
+  return Seconds(std::chrono::steady_clock::now() - start);
+}
+
+double Copy(const fs::path& package, const fs::path& target, bool sync) {
+  fs::remove_all(target);
+  auto start = std::chrono::steady_clock::now();
+  if (TimeProgram({"cp", "-r", package.string(), target.string()}) < 0 ||
+      (sync && TimeProgram({"sync"}) < 0)) {
+    return -1;
+  }
+  return Seconds(std::chrono::steady_clock::now() - start);
+}
+
+void PrintRatio(const char* what, double ours, const char* theirsName, double theirs) {
+  std::printf("  %-34s %8.3f s   %-12s %8.3f s   ratio %.2fx\n", what, ours, theirsName, theirs,
+              ours / theirs);
+}
+
+void BenchApply(const char* program, const fs::path& work, const ApplyCase& c) {
+  fs::path root = work / "device";
+  fs::path package = root / "Storage Card" / "Update Nimbora";
+  BuildPackage(package, c);
+  bool sync = std::strcmp(c.medium, "disk") == 0;
+  std::vector<double> ours, theirs;
+  for (int round = 0; round < c.rounds; ++round) {
+    // Alternated, so that neither side always runs on a warmer cache.
+    if (round % 2 == 0) ours.push_back(Updater(program, root, sync));
+    theirs.push_back(Copy(package, work / "cp-target", sync));
+    if (round % 2 == 1) ours.push_back(Updater(program, root, sync));
+  }
+  fs::remove_all(root);
+  fs::remove_all(work / "cp-target");
+  char what[80];
+  std::snprintf(what, sizeof what, "apply %d files, %d dirs, %s%s:", c.files, c.directories,
+                c.medium, sync ? "+sync" : "");
+  PrintRatio(what, Median(ours), sync ? "cp -r + sync" : "cp -r", Median(theirs));
+}
+
+// Sections of ten keys each until the text holds the given number of
+// characters; the key looked up is the last one, so the whole file is read.
+std::u16string ProfileText(size_t characters) {
+  std::u16string text;
+  for (int s = 0; text.size() < characters; ++s) {
+    std::string section = "[Section" + std::to_string(s) + "]\r\n";
+    text.append(section.begin(), section.end());
+    for (int k = 0; k < 10; ++k) {
+      std::string entry = "Key" + std::to_string(k) + "=value of a moderate length " +
+                          std::to_string(s * 10 + k) + "\r\n";
+      text.append(entry.begin(), entry.end());
+    }
+  }
+  std::string last = "[Last]\r\nWanted=found\r\n";
+  text.append(last.begin(), last.end());
+  return text;
+}
+
+void BenchLookup(const fs::path& work, bool utf16) {
+  std::u16string text = ProfileText(utf16 ? kProfileBytes / 2 : kProfileBytes);
+  std::string bytes;
+  if (utf16) {
+    bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+      bytes.push_back(static_cast<char>(unit & 0xFF));
+      bytes.push_back(static_cast<char>(unit >> 8));
+    }
+  } else {
+    bytes.assign(text.begin(), text.end());
+  }
+  WriteFile(work / "profile.ini", bytes);
+
+  nimbora::HostFileSystemState hostState;
+  nimbora::FileSystem host, counting;
+  nimbora::FaultFileSystemState counts;
+  if (!nimbora::InitHostFileSystem(&host, &hostState, work.c_str())) return;
+  nimbora::InitFaultFileSystem(&counting, &counts, &host);
+  nimbora::UseFileSystem(&counting);
+  std::vector<double> times;
+  char16_t value[32];
+  for (int round = 0; round < 51; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    nimbora::ReadProfileString(u"Last", u"Wanted", u"", value, 32, u"\\profile.ini");
+    times.push_back(Seconds(std::chrono::steady_clock::now() - start));
+  }
+  nimbora::UseFileSystem(nullptr);
+  int calls = (counts.calls[nimbora::kOperationRead] + counts.calls[nimbora::kOperationSeek]) / 51;
+  bool found = std::u16string(value) == u"found";
+  std::printf("  lookup in %zu KB %-7s %s  %8.3f ms   reads + seeks per lookup: %d (goal: at most 64)\n",
+              bytes.size() / 1024, utf16 ? "UTF-16" : "text", found ? "found    " : "NOT FOUND",
+              Median(times) * 1e3, calls);
+  fs::remove(work / "profile.ini");
+}
+
+void BenchHandOff(const char* program, const fs::path& work) {
+  fs::path root = work / "device";
+  std::vector<double> times;
+  for (int round = 0; round < 9; ++round) times.push_back(Updater(program, root, false));
+  fs::remove_all(root);
+  std::printf("  start with nothing to apply, whole process: %.1f ms (goal for the hand-off: at most 10 ms)\n",
+              Median(times) * 1e3);
+}
+
+fs::path MakeWorkDirectory(const char* parent) {
+  std::string pattern = (fs::path(parent) / "nimbora-bench-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::perror(parent);
+    std::exit(1);
+  }
+  return pattern;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "usage: nimbora_bench NIMBORA_UPDATE [TMPFS_DIR [DISK_DIR]]\n");
+    return 2;
+  }
+  const char* program = argv[1];
+  fs::path memory = MakeWorkDirectory(argc > 2 ? argv[2] : "/dev/shm");
+  fs::path disk = MakeWorkDirectory(argc > 3 ? argv[3] : "/var/tmp");
+  const ApplyCase cases[] = {
+      {"tmpfs", 2000, 50, 9}, {"disk", 2000, 50, 5}, {"tmpfs", 20000, 50, 3}, {"tmpfs", 20000, 5, 3}};
+  std::printf("medians of alternated rounds (package: 100 MB, \"Update\" = \"all\")\n");
+  for (const ApplyCase& c : cases) {
+    BenchApply(program, std::strcmp(c.medium, "disk") == 0 ? disk : memory, c);
+  }
+  BenchLookup(memory, false);
+  BenchLookup(memory, true);
+  BenchHandOff(program, memory);
+  fs::remove_all(memory);
+  fs::remove_all(disk);
+  return 0;
+}
