@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev
-  libfreetype-dev libfontconfig-dev libpng-dev libsdl2-dev fonts-dejavu-core
+  libfreetype-dev libfontconfig-dev libpng-dev libsdl2-dev fonts-dejavu-core nlohmann-json3-dev
   xvfb xdotool x11-utils imagemagick
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 $*"
 

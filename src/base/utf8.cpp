@@ -1,5 +1,7 @@
 #include "base/utf8.h"
 
+#include <cstring>
+
 namespace nimbora {
 
 namespace {
@@ -68,6 +70,48 @@ int SplitCodePoint(char32_t codePoint, char16_t* units) {
   units[0] = static_cast<char16_t>(0xD800 + (codePoint >> 10));
   units[1] = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
   return 2;
+}
+
+bool Utf8FromUtf16(const char16_t* text, int length, char* out, size_t capacity,
+                   char32_t replacement) {
+  size_t used = 0;
+  for (int i = 0; i < length; ++i) {
+    char32_t codePoint = text[i];
+    if (IsHighSurrogate(text[i]) && i + 1 < length && IsLowSurrogate(text[i + 1])) {
+      codePoint = JoinSurrogates(text[i], text[i + 1]);
+      ++i;
+    } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+      if (replacement == 0) return false;
+      codePoint = replacement;
+    }
+    unsigned char bytes[kUtf8MaxBytes];
+    int count = EncodeUtf8(codePoint, bytes);
+    if (used + static_cast<size_t>(count) >= capacity) return false;
+    memcpy(out + used, bytes, static_cast<size_t>(count));
+    used += static_cast<size_t>(count);
+  }
+  if (used >= capacity) return false;
+  out[used] = 0;
+  return true;
+}
+
+bool Utf16FromUtf8(const char* text, char16_t* out, int capacity) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  int left = static_cast<int>(strlen(text));
+  int used = 0;
+  while (left > 0) {
+    char32_t codePoint;
+    int taken = DecodeUtf8(bytes, left, &codePoint);
+    bytes += taken;
+    left -= taken;
+    char16_t units[2];
+    int count = SplitCodePoint(codePoint, units);
+    if (used + count >= capacity) return false;
+    for (int i = 0; i < count; ++i) out[used++] = units[i];
+  }
+  if (used >= capacity) return false;
+  out[used] = 0;
+  return true;
 }
 
 }  // namespace nimbora

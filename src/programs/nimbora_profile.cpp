@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/host/host_file_system.h"
-#include "platform/host/host_utf8.h"
+#include "base/utf8.h"
 #include "base/wide_string.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_writer.h"
@@ -35,7 +35,7 @@ struct WideText {
 };
 
 int ToWide(const char* text, WideText* wide) {
-  return WideFromHostName(text, wide->text, kTextCapacity);
+  return Utf16FromUtf8(text, wide->text, kTextCapacity);
 }
 
 // The host root "/" stands for the device's "\", so a host path becomes the
@@ -68,7 +68,7 @@ int ParseCapacity(const char* text, int* capacity) {
 
 int PrintWide(const char16_t* text) {
   static char utf8[4 * kTextCapacity];
-  if (!HostNameFromWide(text, WideLength(text), utf8, sizeof utf8)) return 0;
+  if (!Utf8FromUtf16(text, WideLength(text), utf8, sizeof utf8)) return 0;
   std::printf("%s\n", utf8);
   return 1;
 }

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/utf8.h"
 #include "control/main_window.h"
 #include "platform/host/host_platform.h"
-#include "platform/host/host_utf8.h"
 #include "platform/shell.h"
 
 namespace {
@@ -29,7 +29,7 @@ const char kUsage[] =
     "waits for a key and none is left.\n";
 
 struct Arguments {
-  nimbora::HostOptions options{".", false, false, nullptr, nullptr, nullptr};
+  nimbora::HostOptions options{".", false, false, nullptr, nullptr, nullptr, 0, nullptr};
   bool headless = false;
   std::string commandLine;
 };
@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
   char error[512];
   if (!nimbora::HostStart(&arguments.options, error, sizeof error)) return UsageError(error);
   std::u16string commandLine(arguments.commandLine.size() + 1, u'\0');
-  nimbora::WideFromHostName(arguments.commandLine.c_str(), &commandLine[0],
-                            static_cast<int>(commandLine.size()));
+  nimbora::Utf16FromUtf8(arguments.commandLine.c_str(), &commandLine[0],
+                         static_cast<int>(commandLine.size()));
   status = nimbora::ProgramEntry(nullptr, commandLine.c_str(), nimbora::kShowNormal);
   nimbora::HostFinish(status);
   return status;

@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "display/display_test_support.h"
 #include "control/main_window.h"
 #include "platform/host/host_platform.h"
+#include "support/host_session_fixture.h"
 
 namespace nimbora {
 namespace {
 
-class EventLoopTest : public DisplayTest {
+class EventLoopTest : public HostSessionTest {
  protected:
   void SetUp() override {
-    DisplayTest::SetUp();
+    HostSessionTest::SetUp();
     InstallApplication();
     WriteMainIni("[Main]\nVersion=1.2.3\n");
   }
@@ -21,13 +21,11 @@ class EventLoopTest : public DisplayTest {
   // Each event as "op" or "op:value" for keys, commands and launches.
   std::vector<std::string> Events() const {
     std::vector<std::string> events;
-    for (const std::string& line : LogLines()) {
-      size_t op = line.find("\"op\":\"") + 6;
-      std::string name = line.substr(op, line.find('"', op) - op);
-      if (name == "key" || name == "command") {
-        name += ":" + line.substr(line.rfind(':') + 1, line.size() - line.rfind(':') - 2);
-      }
-      if (name == "text") name += ":" + line.substr(line.find("\"text\":\"") + 8, 12);
+    for (const LogEntry& entry : Log()) {
+      std::string name = entry["op"];
+      if (name == "key") name += ":" + entry["vk"].dump();
+      if (name == "command") name += ":" + entry["id"].dump();
+      if (name == "text") name += ":" + entry["text"].get<std::string>().substr(0, 12);
       events.push_back(name);
     }
     return events;
@@ -63,7 +61,7 @@ TEST_F(EventLoopTest, AKeyPressedDuringTheRunStartsTheApplicationOnceTheLoopRuns
 }
 
 TEST_F(EventLoopTest, ControlKeyDownIsAKeyPressButControlLettersAreCommands) {
-  RestartHost("ctrl+q");
+  Restart("ctrl+q");
   EXPECT_EQ(Run(u"FAILURE"), 0);
   std::vector<std::string> events = Events();
   ASSERT_GE(events.size(), 4u);
@@ -74,21 +72,21 @@ TEST_F(EventLoopTest, ControlKeyDownIsAKeyPressButControlLettersAreCommands) {
 }
 
 TEST_F(EventLoopTest, OnlyAKeyPressWhileWaitingStartsTheApplication) {
-  Window* window = OpenPlainWindow();
+  Window* window = OpenWindow();
   WaitingForKey = false;
   EXPECT_EQ(MainWindowProc(window, kMessageKeyDown, 'A', 1), 0);
   WaitingForKey = true;
   EXPECT_EQ(MainWindowProc(window, kMessageCommand, 0x10000 | 40002, 0), 0);
   EXPECT_EQ(MainWindowProc(window, kMessageCommand, 0x10000 | 1, 0), 0);
   EXPECT_TRUE(WaitingForKey);
-  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(Log().empty());
   WaitingForKey = false;
 }
 
 TEST_F(EventLoopTest, AFailedWindowCreationEndsWithZeroAndNoRun) {
-  OpenPlainWindow();  // the panel's one window is taken
+  OpenWindow();  // the panel's one window is taken
   EXPECT_EQ(Run(u"SUCCESS"), 0);
-  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(Log().empty());
   EXPECT_FALSE(WaitingForKey);
   EXPECT_EQ(ReadHostFile("ResidentFlash/Nimbora/main.ini"), "[Main]\nVersion=1.2.3\n");
 }

@@ -3,105 +3,67 @@
 #include <string>
 #include <vector>
 
-#include "display/display_test_support.h"
 #include "display/status_screen.h"
 #include "platform/host/host_platform.h"
+#include "support/host_session_fixture.h"
 
 namespace nimbora {
 namespace {
 
-class FittedTextTest : public DisplayTest {
+// Every character is kTestFontAdvance pixels wide, so a text of n characters
+// is exactly n * kTestFontAdvance wide in either font; the band is 760 wide.
+class FittedTextTest : public HostSessionTest {
  protected:
   void SetUp() override {
-    DisplayTest::SetUp();
-    SetUpScreen(OpenPlainWindow(), true, &screen);
+    HostSessionTest::SetUp();
+    SetUpScreen(OpenWindow(), true, &screen);
   }
   void TearDown() override {
     ReleaseScreen(&screen);
     EXPECT_EQ(HostLiveDrawingResources(), 0);
-    DisplayTest::TearDown();
+    HostSessionTest::TearDown();
   }
-  int Width(const std::u16string& text) {
-    Rect rect{0, 0, 0, 0};
-    DrawTextInRect(screen.surface, text.c_str(), -1, &rect, kCalculateRect);
-    return rect.right;
-  }
-  // A text exactly width pixels wide in the selected font, made of letters
-  // whose widths add up to it (the host draws without kerning).
-  std::u16string TextOfWidth(int width) {
-    const std::u16string letters = u"iltfrjJIsceaonuhdbpqgkvxyzLTFPEZBSCRKXYVNHUDAOGQmwMW";
-    std::vector<int> steps;
-    for (char16_t letter : letters) steps.push_back(Width(std::u16string(1, letter)));
-    std::vector<std::u16string> best(width + 1);
-    std::vector<bool> reached(width + 1, false);
-    reached[0] = true;
-    for (int w = 1; w <= width; ++w) {
-      for (size_t i = 0; i < letters.size(); ++i) {
-        if (steps[i] > 0 && steps[i] <= w && reached[w - steps[i]]) {
-          best[w] = best[w - steps[i]] + letters[i];
-          reached[w] = true;
-          break;
-        }
-      }
-    }
-    EXPECT_TRUE(reached[width]) << width;
-    EXPECT_EQ(Width(best[width]), width);
-    return best[width];
-  }
-  // Draws the text and tells in which font it came out.
-  std::string Drawn(const std::u16string& text) {
+  LogEntry Drawn(int characters) {
+    std::u16string text(characters, u'W');
     DrawFittedText(screen.surface, text.c_str(), kMessageBand, kAlignCenter, screen.smallFont);
-    std::vector<std::string> texts = DrawnTexts();
+    std::vector<LogEntry> texts = Log("text");
     EXPECT_EQ(texts.size(), 1u);
-    return texts.empty() ? "" : texts.back().substr(texts.back().find('|'));
-  }
-  bool LargeFontSelected() {
-    DrawObject* current = SelectIntoSurface(screen.surface, screen.largeFont);
-    return current == screen.largeFont;
+    EXPECT_EQ(SelectIntoSurface(screen.surface, screen.largeFont), screen.largeFont);
+    return texts.empty() ? LogEntry() : texts.back();
   }
 
   ScreenResources screen{};
 };
 
 struct FitCase {
-  const char* name;
-  int largeWidth;     // the text's width in the large font
-  const char* drawn;  // "|top|format|font"
+  int characters;
+  int font;  // the font's logical height the text is drawn in
+  bool cut;
 };
 
 class FittedTextWidthTest : public FittedTextTest, public ::testing::WithParamInterface<FitCase> {};
 
 TEST_P(FittedTextWidthTest, TheLargeFontIsUsedWhileTheTextFitsTheBand) {
-  EXPECT_EQ(Drawn(TextOfWidth(GetParam().largeWidth)), GetParam().drawn);
-  EXPECT_TRUE(LargeFontSelected());
+  LogEntry drawn = Drawn(GetParam().characters);
+  EXPECT_EQ(drawn["rect"], LogEntry({20, 200, 780, 240}));
+  EXPECT_EQ(drawn["format"], kAlignCenter);
+  EXPECT_EQ(drawn["font"], GetParam().font);
+  EXPECT_EQ(drawn["width"], GetParam().characters * kTestFontAdvance);
+  EXPECT_EQ(drawn["cut"], GetParam().cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, FittedTextWidthTest,
-                         ::testing::Values(FitCase{"Narrow", 300, "|200|1|32"},
-                                           FitCase{"ExactlyTheBand", 760, "|200|1|32"},
-                                           FitCase{"OnePixelTooWide", 761, "|200|1|24"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(FitCase{30, 32, false}, FitCase{76, 32, false},
+                                           FitCase{77, 24, true}, FitCase{100, 24, true}));
 
-TEST_F(FittedTextTest, TooWideEvenForTheSmallFontIsDrawnOnceAndCut) {
-  std::u16string text(60, u'W');
-  SelectIntoSurface(screen.surface, screen.smallFont);
-  ASSERT_GT(Width(text), 800);
-  SelectIntoSurface(screen.surface, screen.largeFont);
-  EXPECT_EQ(Drawn(text), "|200|1|24");
-  EXPECT_TRUE(LargeFontSelected());
-  // Centred and cut at both edges of the band.
-  int leftmost = kScreenWidth, rightmost = 0;
-  for (int y = 200; y < 240; ++y) {
-    for (int x = 0; x < kScreenWidth; ++x) {
-      if (HostScreenPixels()[y * kScreenWidth + x] == 0) continue;
-      leftmost = std::min(leftmost, x);
-      rightmost = std::max(rightmost, x);
-    }
-  }
-  EXPECT_GE(leftmost, 20);
-  EXPECT_LE(leftmost, 30);
-  EXPECT_LE(rightmost, 779);
-  EXPECT_GE(rightmost, 769);
+// Too wide even for the small font: drawn once, centred, cut at both edges.
+TEST_F(FittedTextTest, ATextTooWideForBothFontsIsCutAtTheBandsEdges) {
+  Drawn(100);  // 1000 pixels from x = -100
+  Rect lit = LitBounds();
+  EXPECT_EQ(lit.left, 20);
+  EXPECT_EQ(lit.right, 779);  // the last block's gap column lies at 779
+  EXPECT_EQ(lit.top, 200);
+  EXPECT_EQ(lit.bottom, 224);
 }
 
 }  // namespace

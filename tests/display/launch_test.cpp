@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "display/application_launch.h"
-#include "display/display_test_support.h"
 #include "platform/host/host_platform.h"
+#include "support/host_session_fixture.h"
 
 namespace nimbora {
 namespace {
@@ -17,12 +17,12 @@ struct FooterCase {
   const char* right;    // the version footer
 };
 
-class LaunchFooterTest : public DisplayTest, public ::testing::WithParamInterface<FooterCase> {};
+class LaunchFooterTest : public HostSessionTest, public ::testing::WithParamInterface<FooterCase> {};
 
 TEST_P(LaunchFooterTest, FooterShowsTitleFrequencyAndInstalledVersion) {
   InstallApplication();
   if (GetParam().mainIni != nullptr) WriteMainIni(GetParam().mainIni);
-  LaunchApplication(OpenPlainWindow());
+  LaunchApplication(OpenWindow());
   std::vector<std::string> expected{std::string(GetParam().left) + "|456|0|0",
                                     std::string(GetParam().right) + "|456|2|0",
                                     "Starting ...|200|1|32"};
@@ -51,24 +51,25 @@ INSTANTIATE_TEST_SUITE_P(
                    "Version 1.2.3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-using LaunchTest = DisplayTest;
+using LaunchTest = HostSessionTest;
 
 TEST_F(LaunchTest, TheScreenIsBlankedTheApplicationStartedAndTheWindowClosedAfterTenSeconds) {
   InstallApplication();
-  Window* window = OpenPlainWindow();
+  Window* window = OpenWindow();
   LaunchApplication(window);
   std::vector<std::string> ops;
-  for (const std::string& line : LogLines()) {
-    ops.push_back(line.substr(0, line.find(",\"", line.find("\"op\""))));
+  std::vector<uint64_t> times;
+  for (const LogEntry& entry : Log()) {
+    ops.push_back(entry["op"]);
+    times.push_back(entry["t"]);
   }
-  std::vector<std::string> expected{R"({"t":0,"op":"fill")",  R"({"t":0,"op":"fill")",
-                                    R"({"t":0,"op":"text")",  R"({"t":0,"op":"text")",
-                                    R"({"t":0,"op":"text")",  R"({"t":0,"op":"launch")",
-                                    R"({"t":0,"op":"sleep")", R"({"t":10000,"op":"post")"};
+  std::vector<std::string> expected{"fill", "fill",   "text",  "text",
+                                    "text", "launch", "sleep", "post"};
   EXPECT_EQ(ops, expected);
-  EXPECT_NE(LogLines("fill")[0].find("[20,300,780,340]"), std::string::npos);  // prompt first
-  EXPECT_NE(LogLines("fill")[1].find("[20,200,780,240]"), std::string::npos);
-  EXPECT_NE(LogLines("launch")[0].find(R"("ok":true)"), std::string::npos);
+  EXPECT_EQ(times, (std::vector<uint64_t>{0, 0, 0, 0, 0, 0, 0, 10000}));
+  EXPECT_EQ(Log("fill")[0]["rect"], LogEntry({20, 300, 780, 340}));  // the prompt first
+  EXPECT_EQ(Log("fill")[1]["rect"], LogEntry({20, 200, 780, 240}));
+  EXPECT_EQ(Log("launch")[0]["ok"], true);
   EXPECT_EQ(HostLiveDrawingResources(), 0);
   Message message{};
   ASSERT_EQ(GetNextMessage(&message), 1);  // the close request waits in the queue
@@ -79,22 +80,23 @@ TEST_F(LaunchTest, TheScreenIsBlankedTheApplicationStartedAndTheWindowClosedAfte
 TEST_F(LaunchTest, AFailedStartShowsTheOpenTextAndStillCloses) {
   WriteMainIni("[Option]\nLangue=Deutsch\n");
   WriteLanguageIni("[Deutsch]\nStart=Los ...\n");
-  LaunchApplication(OpenPlainWindow());
+  LaunchApplication(OpenWindow());
   std::vector<std::string> texts = DrawnTexts();
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(texts[2], "Los ...|200|1|32");
-  EXPECT_EQ(texts[3].substr(0, texts[3].find('|')), "Can't open the application software!");
-  EXPECT_EQ(LogLines("fill").size(), 3u);  // the message band blanked again first
-  EXPECT_NE(LogLines("launch")[0].find(R"("ok":false)"), std::string::npos);
-  EXPECT_EQ(LogLines("sleep").size(), 1u);
-  EXPECT_EQ(LogLines("post"), std::vector<std::string>{R"({"t":10000,"op":"post","message":16})"});
+  EXPECT_EQ(texts[3], "Can't open the application software!|200|1|32");
+  EXPECT_EQ(Log("fill").size(), 3u);  // the message band blanked again first
+  EXPECT_EQ(Log("launch")[0]["ok"], false);
+  EXPECT_EQ(Log("sleep").size(), 1u);
+  EXPECT_EQ(Log("post"),
+            std::vector<LogEntry>{LogEntry::parse(R"({"t":10000,"op":"post","message":16})")});
 }
 
 TEST_F(LaunchTest, ALongVersionLabelIsCutSoTheVersionStaysWhole) {
   InstallApplication();
   WriteMainIni("[Main]\nVersion=1.2.3\n");
   WriteLanguageIni("[English]\nVersion=" + std::string(60, 'V') + "\n");
-  LaunchApplication(OpenPlainWindow());
+  LaunchApplication(OpenWindow());
   EXPECT_EQ(DrawnTexts()[1], std::string(43, 'V') + " 1.2.3|456|2|0");  // 49 characters
 }
 
@@ -102,7 +104,7 @@ TEST_F(LaunchTest, TheVersionLabelComesFromTheUsersLanguage) {
   InstallApplication();
   WriteMainIni("[Option]\nLangue=Espa\xC3\xB1ol\n[Main]\nVersion=1.2.3\n");
   WriteLanguageIni("[Espa\xC3\xB1ol]\nVersion=Versi\xC3\xB3n\n");
-  LaunchApplication(OpenPlainWindow());
+  LaunchApplication(OpenWindow());
   EXPECT_EQ(DrawnTexts()[1], "Versi\xC3\xB3n 1.2.3|456|2|0");
 }
 

@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/draw_log.h"
+
 namespace {
+
+using nimbora::LogEntry;
 
 namespace fs = std::filesystem;
 
@@ -65,8 +69,8 @@ class UpdateRun : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // Runs the program; returns its exit status and fills the draw log's lines.
-  int Run(const std::string& words, const std::string& keys, std::vector<std::string>* log) {
+  // Runs the program; returns its exit status and fills in the draw log.
+  int Run(const std::string& words, const std::string& keys, std::vector<LogEntry>* log) {
     fs::path logPath = root_ / "draw.log";
     fs::remove(logPath);
     // A relative root, as a user types it; the started program must still be found.
@@ -76,9 +80,7 @@ class UpdateRun : public ::testing::Test {
     if (!keys.empty()) command += " --keys " + keys;
     command += " -- " + words + " 2>/dev/null";
     int status = std::system(command.c_str());
-    std::istringstream lines(Read(logPath));
-    log->clear();
-    for (std::string line; std::getline(lines, line);) log->push_back(line);
+    *log = nimbora::ReadDrawLog(logPath.string());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -87,10 +89,9 @@ class UpdateRun : public ::testing::Test {
   fs::path root_;
 };
 
-bool Drew(const std::vector<std::string>& log, const std::string& text, size_t* from) {
-  std::string needle = "\"op\":\"text\",\"text\":\"" + text + "\"";
+bool Drew(const std::vector<LogEntry>& log, const std::string& text, size_t* from) {
   for (size_t i = *from; i < log.size(); ++i) {
-    if (log[i].find(needle) != std::string::npos) {
+    if (log[i]["op"] == "text" && log[i]["text"] == text) {
       *from = i + 1;
       return true;
     }
@@ -104,11 +105,9 @@ bool Started(const fs::path& log) {
   return fs::exists(log);
 }
 
-bool Launched(const std::vector<std::string>& log) {
-  for (const std::string& line : log) {
-    if (line.find("\"op\":\"launch\"") != std::string::npos) {
-      return line.find("\"ok\":true") != std::string::npos;
-    }
+bool Launched(const std::vector<LogEntry>& log) {
+  for (const LogEntry& entry : log) {
+    if (entry["op"] == "launch") return entry["ok"] == true;
   }
   return false;
 }
@@ -209,7 +208,7 @@ TEST_F(UpdateRun, Scenarios) {
     for (const File& file : scenario.files) Write(Device(file.path), file.content);
     std::string installedBefore = Read(Device(kApp + "main.ini"));
 
-    std::vector<std::string> log;
+    std::vector<LogEntry> log;
     EXPECT_EQ(Run(scenario.words, scenario.keys, &log), 0);
 
     size_t from = 0;
@@ -233,7 +232,7 @@ TEST_F(UpdateRun, AnAppliedCardPackageIsNotAppliedOnTheNextStart) {
                                            {kCard + "maps/alps/relief.map", "relief"}})) {
     Write(Device(file.path), file.content);
   }
-  std::vector<std::string> log;
+  std::vector<LogEntry> log;
   ASSERT_EQ(Run("", "space", &log), 0);
   ASSERT_EQ(Run("", "", &log), 0);
   size_t from = 0;
@@ -245,7 +244,7 @@ TEST_F(UpdateRun, AnAppliedCardPackageIsNotAppliedOnTheNextStart) {
 
 TEST_F(UpdateRun, WaitingForAKeyWithNoneQueuedEndsWithStatus3) {
   for (const File& file : WithApplication({})) Write(Device(file.path), file.content);
-  std::vector<std::string> log;
+  std::vector<LogEntry> log;
   EXPECT_EQ(Run("SUCCESS", "", &log), 3);
   EXPECT_FALSE(fs::exists(Device(kApp + "started.log")));
 }

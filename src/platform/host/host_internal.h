@@ -1,66 +1,184 @@
-// Shared between the host backend's files; not part of the seam.
+// The host backend's state and what its files share; not part of the seam.
+// All mutable state of a session lives in one HostSession record: HostStart
+// makes it, HostFinish releases it whole. The files by role:
+//   host_session.cpp  options, start and finish, clock, waits, draw log, shell
+//   host_window.cpp   window classes, the window, messages, keys, resources
+//   host_screen.cpp   framebuffer, drawing objects, fonts, text, PNG screens
+//   host_sdl.cpp      the optional SDL window that shows the framebuffer
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
 #include "platform/drawing.h"
+#include "platform/file_system.h"
+#include "platform/host/host_file_system.h"
+#include "platform/host/host_platform.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
 
 namespace nimbora {
 
-// Framebuffer (host_framebuffer.cpp). Pixels are 0x00RRGGBB.
-uint32_t RgbOf(Colour colour);
-void ClearScreen();
-void FillScreenRect(const Rect& rect, uint32_t rgb);                   // right and bottom excluded
-void BlendScreenPixel(int x, int y, uint32_t rgb, unsigned coverage);  // coverage 0..255
+// A face opened at a size; face is nullptr under a fixed advance.
+struct HostFont {
+  FT_Face face;
+  int logicalHeight;  // as asked; 0 for the default font
+  int cellHeight;
+  int ascent;
+  std::string faceName;  // as asked, in UTF-8
+  bool substitute;       // drawn with another family than faceName
+};
 
-// Fonts (host_fonts.cpp).
-struct HostFont;
-HostFont* OpenHostFont(const LogicalFont* font);  // nullptr when no face is found
-HostFont* DefaultHostFont();
-void CloseHostFont(HostFont* font);
-int HostFontLogicalHeight(const HostFont* font);  // 0 for the default font
-int HostFontCellHeight(const HostFont* font);
-int MeasureHostText(HostFont* font, const char16_t* text, int length);
-// Draws with the baseline at top + ascent, touching only pixels inside clip.
-void RenderHostText(HostFont* font, const char16_t* text, int length, int x, int top,
-                    const Rect& clip, uint32_t rgb);
+// What a face name (at a weight and slant, or by the fontFile option) was
+// matched with, kept for the session.
+struct FaceMatch {
+  std::string name;
+  int weight;
+  bool italic;
+  bool byFontFile;
+  std::string file;
+  int index;
+  std::string family;
+  bool substitute;
+};
 
-// Draw log (host_draw_log.cpp): fields after "t", as JSON text.
-bool OpenDrawLog(const char* path, std::string* error);  // nullptr: no log
-void CloseDrawLog();
-void LogEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string JsonString(const char16_t* text, int length);
-std::string Utf8Of(const char16_t* text, int length);
+enum class ObjectKind { Font, Brush };
 
-// Resources (host_resources.cpp).
+struct DrawObject {
+  ObjectKind kind;
+  bool stock;      // never deleted
+  int selections;  // device contexts it is selected into
+  Colour colour;   // brush
+  HostFont* font;  // font; nullptr for the default font until it is first used
+};
+
+struct Surface {
+  Window* window;
+  DrawObject* font;  // never nullptr: the default font at first
+  Colour textColour;
+  int backgroundMode;
+};
+
+struct Window {
+  WindowProcedure procedure;
+  DrawObject* background;
+  std::u16string title;
+  bool alive;
+  bool erasePending;
+};
+
+struct RegisteredClass {
+  std::u16string name;
+  WindowProcedure procedure;
+  DrawObject* background;
+};
+
+struct KeyPress {
+  unsigned virtualKey;
+  bool control;
+};
+
 struct AcceleratorEntry {
   unsigned key;
   unsigned command;
   bool control;
 };
-const AcceleratorEntry* FindAccelerator(const Accelerators* table, unsigned key, bool control);
 
-// Window and messages (host_window.cpp, host_messages.cpp).
-Window* TheWindow();  // nullptr unless a window exists
-intptr_t SendToWindow(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
-void RequestClose();  // the user closed the presented window
+struct Icon {
+  unsigned id;
+};
+
+struct Accelerators {
+  const AcceleratorEntry* entries;
+  int count;
+};
+
+struct HostSession {
+  // Session (host_session.cpp).
+  bool virtualClock;
+  int fixedFontAdvance;
+  std::string fontFile;  // "" when none
+  std::string screensDir;
+  int screensWritten;
+  FileSystem* previousFileSystem;
+  Clock* previousClock;
+  HostFileSystemState fileSystemState;
+  FileSystem fileSystem;
+  Clock clock;
+  uint64_t realStart;    // monotonic milliseconds at the start
+  uint64_t virtualTime;  // the virtual clock's milliseconds
+  FILE* drawLog;
+
+  // Window (host_window.cpp).
+  std::vector<RegisteredClass> classes;
+  Window window;  // the panel shows one window at a time
+  std::deque<Message> posted;
+  std::deque<KeyPress> input;   // key-downs for the window
+  std::deque<KeyPress> queued;  // presses given as options, made at key waits
+  bool quitPending;
+  int quitCode;
+  bool controlHeld;  // as the key state was when the current key message arrived
+  Icon icon;
+  Accelerators accelerators;
+
+  // Screen (host_screen.cpp). Pixels are 0x00RRGGBB.
+  uint32_t pixels[kScreenWidth * kScreenHeight];
+  unsigned char pngRow[kScreenWidth * 3];
+  std::vector<Surface*> surfaces;
+  std::vector<DrawObject*> objects;  // fonts and brushes not yet deleted
+  DrawObject blackBrush;
+  DrawObject defaultFont;
+  FT_Library fontLibrary;
+  FcConfig* fontConfig;
+  std::vector<FaceMatch> faceMatches;
+
+  // SDL window (host_sdl.cpp).
+  bool sdlStarted;
+  SDL_Window* sdlWindow;
+  SDL_Renderer* renderer;
+  SDL_Texture* texture;
+};
+
+// The running session, or nullptr outside HostStart .. HostFinish: the seam's
+// calls carry no state of their own, so this one pointer leads to it.
+extern HostSession* hostSession;
+
+// Session (host_session.cpp).
+// Appends a line to the draw log: the fields after "t", as JSON text.
+void LogEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Utf8Of(const char16_t* text, int length);  // lone surrogates as U+FFFD
+std::string JsonString(const std::string& utf8);
+// The program is about to wait: shows the screen and writes it out.
+void AboutToWait();
+// The queue is empty and the program needs input: false when none can come
+// (no window and no queued key left); the message is then on stderr.
+bool WaitForInput();
+
+// Window (host_window.cpp).
+// Queues the presses of a comma-separated key list; error names a bad key.
+bool QueueKeyList(HostSession* session, const char* list, std::string* error);
 void PushKeyDown(unsigned virtualKey, bool control);
-bool MessagesPending();
-void ForgetWindows();
-void ForgetMessages();
+void RequestClose();  // the user closed the presented window
+Window* TheWindow();  // nullptr unless a window exists
 
-// Key presses for key waits (host_keys.cpp).
-constexpr unsigned kVirtualKeyControl = 0x11;
-// Checks a comma-separated key list; on failure error names the bad key.
-bool QueueKeyList(const char* list, std::string* error);
-// Delivers the next queued press as key-downs; false when none is left.
-bool PressNextQueuedKey();
-void ForgetQueuedKeys();
+// Screen (host_screen.cpp).
+uint32_t RgbOf(Colour colour);
+void FillScreenRect(const Rect& rect, uint32_t rgb);  // right and bottom excluded
+void ReleaseScreen(HostSession* session);            // every object, font and handle
+bool WriteScreenPng(const char* path);
 
-// Presentation (host_present_sdl.cpp).
+// SDL window (host_sdl.cpp).
 bool OpenPresentation(std::string* error);
-bool PresentationOpen();
 void ShowPresentation(const char16_t* title);
 void PresentScreen();
 void MovePresentationPointer(int x, int y);
@@ -68,15 +186,5 @@ void HidePresentationPointer();
 // Handles pending window events; with waitMilliseconds > 0 waits for one first.
 void PumpPresentation(int waitMilliseconds);
 void ClosePresentation();
-
-// Session (host_session.cpp).
-const char* DeviceRoot();
-// The program is about to wait: shows the screen and writes it out.
-void AboutToWait();
-// The queue is empty and the program needs input: returns once some arrived.
-void WaitForInput();
-
-// Screens (host_screens_png.cpp).
-bool WriteScreenPng(const char* path);
 
 }  // namespace nimbora

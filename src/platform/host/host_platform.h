@@ -1,6 +1,7 @@
-// The host backend's own controls: where the device tree lives, whether a
-// real window is shown, and what the run leaves behind for people and tests
-// (screens as PNG files, a log of drawing and window events).
+// The host backend's public controls: where the device tree lives, whether a
+// real window is shown, how text is drawn, and what the run leaves behind
+// for people and tests (screens as PNG files, a log of drawing and window
+// events). Everything else of the backend is reached through the seam.
 #pragma once
 
 #include <cstdint>
@@ -16,25 +17,45 @@ struct HostOptions {
   const char* keys;         // key presses for the key waits ("a,ctrl+q"), or nullptr
   const char* screensDir;   // PNG of the screen at every wait and at the end, or nullptr
   const char* drawLogPath;  // one JSON object per drawing or window event, or nullptr
+  // Above 0, no font is loaded: every character advances this many pixels,
+  // a font's cell is its logical height (16 for the default font), and a
+  // character is drawn as a block filling its cell but the last column.
+  int fixedFontAdvance;
+  // When set, every face a program asks for is drawn with this font file
+  // (the default font, which no program names, keeps its system match).
+  const char* fontFile;
 };
 
-// Starts a host session: installs the host file system over root and the
+// Starts the host session: installs the host file system over root and the
 // clock, opens the log, queues the keys, clears the screen. Without a usable
-// display it goes on without a window (and says so on stderr). On failure
-// returns 0 with a message in error.
+// display it goes on without a window (and says so on stderr). Fonts are set
+// up only once text is first measured or drawn. On failure (or while a
+// session runs) returns 0 with a message in error.
 int HostStart(const HostOptions* options, char* error, int capacity);
 // Ends the session: logs the exit code, writes the last screen, closes the
-// window and forgets every window class, window, message and queued key,
-// ready for a new start.
+// log and the window, puts back the file system and clock that were in use
+// before, and releases everything the session made.
 void HostFinish(int exitCode);
 
 // A key press as if made on the keyboard now (Control held or not); it is
 // delivered to the window by the message queue.
 void HostPressKey(unsigned virtualKey, bool control);
 
-// The screen as 0x00RRGGBB pixels, row by row, kScreenWidth per row.
+// The screen as 0x00RRGGBB pixels, row by row, kScreenWidth per row;
+// nullptr outside a session.
 const uint32_t* HostScreenPixels();
 // Device contexts, fonts and brushes created and not yet released or deleted.
 int HostLiveDrawingResources();
+
+// The font file that draws a face in this session, and its family: the
+// fontFile option, or the system's best match, which is a substitute when
+// its family is not the one asked for. False under a fixed advance or when no
+// font is found. The texts stay valid until HostFinish.
+struct HostFontUse {
+  const char* file;
+  const char* family;
+  bool substitute;
+};
+bool HostFontUsed(const char* face, HostFontUse* use);
 
 }  // namespace nimbora

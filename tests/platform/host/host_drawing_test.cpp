@@ -1,32 +1,58 @@
 #include <gtest/gtest.h>
 
 #include "platform/drawing.h"
-#include "platform_host/host_session_test_support.h"
+#include "platform/host/host_platform.h"
+#include "support/host_session_fixture.h"
 
 namespace nimbora {
 namespace {
 
 constexpr Colour kLilac = 0x00C896C8;  // red 200, green 150, blue 200
 constexpr uint32_t kLilacPixel = 0xC896C8;
+constexpr const char* kMonoFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
+// Drawing as the panel draws: real fonts, unless a test sets another advance.
 class HostDrawingTest : public HostSessionTest {
  protected:
+  HostDrawingTest() { fixedFontAdvance = 0; }
   void SetUp() override {
     HostSessionTest::SetUp();
+    PrepareSurface();
+  }
+  void TearDown() override {
+    ReleaseSurface();
+    HostSessionTest::TearDown();
+  }
+  void PrepareSurface() {
     surface = GetWindowSurface(OpenWindow());
     SetSurfaceTextColour(surface, kLilac);
     SetSurfaceBackgroundMode(surface, kBackgroundTransparent);
   }
-  void TearDown() override {
+  void ReleaseSurface() {
+    if (font != nullptr) {
+      SelectIntoSurface(surface, defaultFont);
+      DeleteDrawObject(font);
+      font = nullptr;
+    }
+    ReleaseWindowSurface(nullptr, surface);
+    EXPECT_EQ(HostLiveDrawingResources(), 0);
+  }
+  // Starts again with other drawing options, with a fresh surface.
+  void RestartWith(int advance, const char* fontFile) {
+    ReleaseSurface();
+    HostFinish(0);
+    std::string log = HostPath("draw.log");
+    HostOptions options{root.c_str(), false,   true,    nullptr,
+                        nullptr,      log.c_str(), advance, fontFile};
+    char error[200] = "";
+    ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
+    PrepareSurface();
+  }
+  void SelectFont(int height, int width) {
     if (font != nullptr) {
       SelectIntoSurface(surface, defaultFont);
       DeleteDrawObject(font);
     }
-    ReleaseWindowSurface(nullptr, surface);
-    EXPECT_EQ(HostLiveDrawingResources(), 0);
-    HostSessionTest::TearDown();
-  }
-  void SelectFont(int height, int width) {
     LogicalFont record{};
     record.height = height;
     record.width = width;
@@ -57,7 +83,7 @@ TEST_F(HostDrawingTest, FillCoversTheRectangleWithoutItsRightAndBottomEdges) {
   EXPECT_EQ(Pixel(29, 39), 0xFF0000u);
   EXPECT_EQ(LitBounds().right, 30);
   EXPECT_EQ(LitBounds().bottom, 40);
-  EXPECT_EQ(LogLines().back(), R"({"t":0,"op":"fill","rect":[10,20,30,40]})");
+  EXPECT_EQ(Log().back(), LogEntry::parse(R"({"t":0,"op":"fill","rect":[10,20,30,40]})"));
 }
 
 TEST_F(HostDrawingTest, FillIsClippedToTheScreen) {
@@ -78,8 +104,6 @@ TEST_F(HostDrawingTest, FontsAreSizedByCellHeightAndAverageWidth) {
   EXPECT_EQ(DrawTextInRect(surface, u"Hg", -1, &rect, kCalculateRect), 32);
   EXPECT_EQ(rect.bottom, 232);
   int wide = Width(u"abcdefghijklmnopqrstuvwxyz");
-  SelectIntoSurface(surface, defaultFont);
-  DeleteDrawObject(font);
   SelectFont(24, 10);
   EXPECT_EQ(DrawTextInRect(surface, u"Hg", -1, &rect, kCalculateRect), 24);
   int narrow = Width(u"abcdefghijklmnopqrstuvwxyz");
@@ -88,14 +112,14 @@ TEST_F(HostDrawingTest, FontsAreSizedByCellHeightAndAverageWidth) {
 
 TEST_F(HostDrawingTest, MeasuringSetsTheRightEdgeAndDrawsNothing) {
   SelectFont(32, 20);
-  size_t logged = LogLines().size();
+  size_t logged = Log().size();
   Rect rect{100, 200, 110, 240};
   DrawTextInRect(surface, u"Starting ...", -1, &rect, kAlignCenter | kCalculateRect);
   EXPECT_EQ(rect.left, 100);
   EXPECT_EQ(rect.right, 100 + Width(u"Starting ..."));
   EXPECT_GT(rect.right, 200);
   EXPECT_EQ(LitBounds().right, 0);
-  EXPECT_EQ(LogLines().size(), logged);
+  EXPECT_EQ(Log().size(), logged);
 }
 
 class HostTextAlignmentTest : public HostDrawingTest,
@@ -108,10 +132,9 @@ int ExpectedLeft(uint32_t format, int width) {
 
 TEST_P(HostTextAlignmentTest, GlyphsLandInTheTextBoxInTheTextColour) {
   SelectFont(32, 20);
-  Rect band{20, 200, 780, 240};
   int width = Width(u"HHHH");
   int left = ExpectedLeft(GetParam(), width);
-  Rect rect = band;
+  Rect rect{20, 200, 780, 240};
   DrawTextInRect(surface, u"HHHH", -1, &rect, GetParam());
   Rect lit = LitBounds();
   EXPECT_GE(lit.left, left);
@@ -121,17 +144,17 @@ TEST_P(HostTextAlignmentTest, GlyphsLandInTheTextBoxInTheTextColour) {
   EXPECT_GE(lit.top, 200);
   EXPECT_LE(lit.bottom, 232);
   EXPECT_EQ(Pixel(lit.left + 1, (lit.top + lit.bottom) / 2), kLilacPixel);  // inside a stem
-  char expected[128];
-  snprintf(expected, sizeof expected,
-           R"({"t":0,"op":"text","text":"HHHH","rect":[20,200,780,240],"format":%u,"font":32})",
-           GetParam());
-  EXPECT_EQ(LogLines().back(), expected);
+  LogEntry expected{{"t", 0},           {"op", "text"},     {"text", "HHHH"},
+                    {"rect", {20, 200, 780, 240}},          {"format", GetParam()},
+                    {"font", 32},       {"face", "HandelGothic BT"},
+                    {"width", width},   {"cut", false},     {"substitute", true}};
+  EXPECT_EQ(Log().back(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, HostTextAlignmentTest,
                          ::testing::Values(kAlignLeft, kAlignCenter, kAlignRight));
 
-TEST_F(HostDrawingTest, TextIsClippedToTheRectangle) {
+TEST_F(HostDrawingTest, TextIsClippedToTheRectangleAndLoggedAsCut) {
   SelectFont(32, 20);
   Rect rect{300, 210, 400, 220};  // narrower and lower than the text
   DrawTextInRect(surface, u"WWWWWWWWWWWWWWWW", -1, &rect, kAlignCenter);
@@ -141,6 +164,7 @@ TEST_F(HostDrawingTest, TextIsClippedToTheRectangle) {
   EXPECT_GE(lit.top, 210);
   EXPECT_LE(lit.bottom, 220);
   EXPECT_GT(lit.right - lit.left, 90);  // cut, not dropped
+  EXPECT_EQ(Log().back()["cut"], true);
 }
 
 TEST_F(HostDrawingTest, AnOpaqueBackgroundFillsTheTextBoxWhite) {
@@ -155,7 +179,8 @@ TEST_F(HostDrawingTest, AnOpaqueBackgroundFillsTheTextBoxWhite) {
 TEST_F(HostDrawingTest, AFreshSurfaceDrawsInTheDefaultFont) {
   Rect rect{20, 456, 780, 474};
   EXPECT_EQ(DrawTextInRect(surface, u"KT4200", -1, &rect, kAlignLeft), 16);
-  EXPECT_NE(LogLines().back().find(R"("font":0})"), std::string::npos);
+  EXPECT_EQ(Log().back()["font"], 0);
+  EXPECT_EQ(Log().back()["face"], "Tahoma");
   EXPECT_GE(LitBounds().top, 456);
 }
 
@@ -166,6 +191,67 @@ TEST_F(HostDrawingTest, ASelectedFontIsNotDeleted) {
   EXPECT_EQ(SelectIntoSurface(surface, defaultFont), font);
   EXPECT_EQ(DeleteDrawObject(font), 1);
   font = nullptr;
+}
+
+// Whatever the program leaves, the session's end releases.
+TEST_F(HostDrawingTest, FinishReleasesWhatTheProgramLeft) {
+  SelectFont(24, 16);
+  CreateSolidBrushOf(0);
+  EXPECT_EQ(HostLiveDrawingResources(), 3);
+  HostFinish(0);
+  EXPECT_EQ(HostLiveDrawingResources(), 0);
+  EXPECT_EQ(HostScreenPixels(), nullptr);
+  surface = nullptr;
+  font = nullptr;
+  Restart(nullptr);
+}
+
+// Each character a block of the advance but its last column, over the cell.
+TEST_F(HostDrawingTest, AFixedAdvanceDrawsBlocksOfExactWidth) {
+  RestartWith(7, nullptr);
+  SelectFont(32, 20);
+  EXPECT_EQ(Width(u"Hi \U0001F600"), 28);  // the surrogate pair is one character
+  Rect rect{20, 200, 780, 240};
+  DrawTextInRect(surface, u"Hi W", -1, &rect, kAlignRight);
+  EXPECT_EQ(LitBounds().left, 752);
+  EXPECT_EQ(LitBounds().right, 779);
+  EXPECT_EQ(LitBounds().top, 200);
+  EXPECT_EQ(LitBounds().bottom, 232);
+  EXPECT_EQ(Pixel(752 + 6, 210), 0u);      // the gap between blocks
+  EXPECT_EQ(Pixel(752 + 7 + 7, 210), 0u);  // the blank
+  EXPECT_EQ(Pixel(752 + 21, 231), kLilacPixel);
+  EXPECT_EQ(Log().back()["substitute"], false);
+  HostFontUse use{};
+  EXPECT_FALSE(HostFontUsed("HandelGothic BT", &use));
+}
+
+TEST_F(HostDrawingTest, TheFontUsedIsNamedAndAFontFileStandsInForEveryNamedFace) {
+  HostFontUse use{};
+  ASSERT_TRUE(HostFontUsed("HandelGothic BT", &use));
+  EXPECT_TRUE(use.substitute);
+  ASSERT_TRUE(HostFontUsed(use.family, &use));
+  EXPECT_FALSE(use.substitute);
+  RestartWith(0, kMonoFontFile);
+  ASSERT_TRUE(HostFontUsed("HandelGothic BT", &use));
+  EXPECT_EQ(std::string(use.file), kMonoFontFile);
+  EXPECT_EQ(std::string(use.family), "DejaVu Sans Mono");
+  EXPECT_FALSE(use.substitute);
+  SelectFont(32, 20);
+  EXPECT_EQ(Width(u"iiii"), Width(u"WWWW"));  // monospaced
+  Rect rect{20, 200, 780, 240};
+  DrawTextInRect(surface, u"ii", -1, &rect, kAlignLeft);
+  EXPECT_EQ(Log().back()["substitute"], false);
+}
+
+TEST_F(HostDrawingTest, AnUnreadableFontFileIsRefusedAtStart) {
+  ReleaseSurface();
+  HostFinish(0);
+  HostOptions options{root.c_str(), false, true, nullptr, nullptr, nullptr, 0, "/no/such.ttf"};
+  char error[200] = "";
+  EXPECT_EQ(HostStart(&options, error, sizeof error), 0);
+  EXPECT_STREQ(error, "cannot read the font file /no/such.ttf");
+  Restart(nullptr);
+  PrepareSurface();
 }
 
 }  // namespace

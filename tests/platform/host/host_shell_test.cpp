@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/shell.h"
-#include "platform_host/host_session_test_support.h"
+#include "support/host_session_fixture.h"
 
 namespace nimbora {
 namespace {
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 class HostShellTest : public HostSessionTest {
  protected:
   void WriteProgram(const std::string& relative, const std::string& text, fs::perms permissions) {
-    fs::path path = dir + "/" + relative;
+    fs::path path = HostPath(relative);
     fs::create_directories(path.parent_path());
     std::ofstream(path) << text;
     fs::permissions(path, permissions);
@@ -53,22 +53,23 @@ TEST_F(HostShellTest, AnExecutableStartsInItsDirectoryWithoutArguments) {
                "#!/bin/sh\npwd > report.tmp\necho $# >> report.tmp\nmv report.tmp report\n",
                fs::perms::owner_all);
   EXPECT_EQ(Start(u"\\RESIDENTFLASH\\nimbora\\Nimbora.EXE"), 1);
-  std::string directory = fs::canonical(dir + "/ResidentFlash/Nimbora").string();
-  EXPECT_EQ(WaitForReport(dir + "/ResidentFlash/Nimbora/report"), directory + "\n0\n");
-  EXPECT_EQ(LogLines().back(),
-            R"({"t":0,"op":"launch","path":"\\RESIDENTFLASH\\nimbora\\Nimbora.EXE","ok":true})");
+  std::string directory = fs::canonical(HostPath("ResidentFlash/Nimbora")).string();
+  EXPECT_EQ(WaitForReport(HostPath("ResidentFlash/Nimbora/report")), directory + "\n0\n");
+  LogEntry expected{
+      {"t", 0}, {"op", "launch"}, {"path", "\\RESIDENTFLASH\\nimbora\\Nimbora.EXE"}, {"ok", true}};
+  EXPECT_EQ(Log().back(), expected);
 }
 
 TEST_F(HostShellTest, WhatIsNotARegularExecutableFailsToStart) {
   WriteProgram("plain/Nimbora.exe", "#!/bin/sh\ntouch started\n",
                fs::perms::owner_read | fs::perms::owner_write);
-  fs::create_directories(dir + "/folder/Nimbora.exe");
+  fs::create_directories(HostPath("folder/Nimbora.exe"));
   for (const char16_t* path : {u"\\plain\\Nimbora.exe", u"\\folder\\Nimbora.exe",
                                u"\\missing\\Nimbora.exe", u"\\", u"\\..\\..\\bin\\true"}) {
     EXPECT_EQ(Start(path), 0);
-    EXPECT_NE(LogLines().back().find(R"("ok":false)"), std::string::npos);
+    EXPECT_EQ(Log().back()["ok"], false);
   }
-  EXPECT_FALSE(fs::exists(dir + "/plain/started"));
+  EXPECT_FALSE(fs::exists(HostPath("plain/started")));
 }
 
 }  // namespace

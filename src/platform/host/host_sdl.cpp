@@ -1,18 +1,14 @@
-// A real 800 x 480 window showing the framebuffer, and the keyboard as the
-// panel's key input.
+// A real window of the screen's size showing the framebuffer, and the
+// keyboard as the panel's key input.
 #include <SDL.h>
 
+#include "base/wide_string.h"
+
 #include "platform/host/host_internal.h"
-#include "platform/host/host_platform.h"
 
 namespace nimbora {
 
 namespace {
-
-bool initialised = false;
-SDL_Window* sdlWindow = nullptr;
-SDL_Renderer* renderer = nullptr;
-SDL_Texture* texture = nullptr;
 
 struct KeyMapping {
   SDL_Keycode key;
@@ -53,44 +49,47 @@ bool OpenPresentation(std::string* error) {
     *error = std::string("cannot open a window: ") + SDL_GetError();
     return false;
   }
-  initialised = true;
+  hostSession->sdlStarted = true;
   return true;
 }
 
-bool PresentationOpen() { return initialised; }
-
 void ShowPresentation(const char16_t* title) {
-  if (!initialised || sdlWindow != nullptr) return;
-  std::string name = Utf8Of(title, static_cast<int>(std::char_traits<char16_t>::length(title)));
-  sdlWindow = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                               kScreenWidth, kScreenHeight, SDL_WINDOW_SHOWN);
-  if (sdlWindow == nullptr) return;
-  renderer = SDL_CreateRenderer(sdlWindow, -1, 0);
-  if (renderer != nullptr) {
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                kScreenWidth, kScreenHeight);
+  HostSession* session = hostSession;
+  if (!session->sdlStarted || session->sdlWindow != nullptr) return;
+  std::string name = Utf8Of(title, WideLength(title));
+  session->sdlWindow = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                        SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
+                                        SDL_WINDOW_SHOWN);
+  if (session->sdlWindow == nullptr) return;
+  session->renderer = SDL_CreateRenderer(session->sdlWindow, -1, 0);
+  if (session->renderer != nullptr) {
+    session->texture = SDL_CreateTexture(session->renderer, SDL_PIXELFORMAT_RGB888,
+                                         SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
   }
   PresentScreen();
 }
 
 void PresentScreen() {
-  if (texture == nullptr) return;
-  SDL_UpdateTexture(texture, nullptr, HostScreenPixels(), kScreenWidth * 4);
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+  HostSession* session = hostSession;
+  if (session->texture == nullptr) return;
+  SDL_UpdateTexture(session->texture, nullptr, session->pixels, kScreenWidth * 4);
+  SDL_RenderClear(session->renderer);
+  SDL_RenderCopy(session->renderer, session->texture, nullptr, nullptr);
+  SDL_RenderPresent(session->renderer);
 }
 
 void MovePresentationPointer(int x, int y) {
-  if (sdlWindow != nullptr) SDL_WarpMouseInWindow(sdlWindow, x, y);
+  if (hostSession != nullptr && hostSession->sdlWindow != nullptr) {
+    SDL_WarpMouseInWindow(hostSession->sdlWindow, x, y);
+  }
 }
 
 void HidePresentationPointer() {
-  if (initialised) SDL_ShowCursor(SDL_DISABLE);
+  if (hostSession != nullptr && hostSession->sdlStarted) SDL_ShowCursor(SDL_DISABLE);
 }
 
 void PumpPresentation(int waitMilliseconds) {
-  if (!initialised) return;
+  if (!hostSession->sdlStarted) return;
   SDL_Event event;
   bool got = waitMilliseconds > 0 ? SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
                                   : SDL_PollEvent(&event) != 0;
@@ -101,14 +100,15 @@ void PumpPresentation(int waitMilliseconds) {
 }
 
 void ClosePresentation() {
-  if (texture != nullptr) SDL_DestroyTexture(texture);
-  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
-  if (sdlWindow != nullptr) SDL_DestroyWindow(sdlWindow);
-  if (initialised) SDL_Quit();
-  texture = nullptr;
-  renderer = nullptr;
-  sdlWindow = nullptr;
-  initialised = false;
+  HostSession* session = hostSession;
+  if (session->texture != nullptr) SDL_DestroyTexture(session->texture);
+  if (session->renderer != nullptr) SDL_DestroyRenderer(session->renderer);
+  if (session->sdlWindow != nullptr) SDL_DestroyWindow(session->sdlWindow);
+  if (session->sdlStarted) SDL_Quit();
+  session->texture = nullptr;
+  session->renderer = nullptr;
+  session->sdlWindow = nullptr;
+  session->sdlStarted = false;
 }
 
 }  // namespace nimbora
