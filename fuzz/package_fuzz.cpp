@@ -82,11 +82,14 @@ std::vector<std::u16string> CutPaths(const std::vector<DescriptionEntry>& entrie
   std::vector<std::u16string> whole;
   std::vector<std::u16string> cuts;
   for (const DescriptionEntry& entry : entries) {
-    size_t pieceValue = kProfileLineCapacity - 2 - entry.keyLength;
+    // What of the value the first piece of its line holds; a key that
+    // fills the first piece has no value in it.
+    size_t firstPiece = kProfileLineCapacity - 1;
+    size_t pieceValue = entry.keyLength + 1 < firstPiece ? firstPiece - 1 - entry.keyLength : 0;
     for (const char16_t* directory : {kApplicationDirectory, packageDirectory}) {
       std::u16string meant = directory + entry.value;
       whole.push_back(meant);
-      if (entry.keyLength + 1 + entry.value.size() > kProfileLineCapacity - 1) {
+      if (pieceValue > 0 && entry.keyLength + 1 + entry.value.size() > firstPiece) {
         std::u16string piece = directory + entry.value.substr(0, pieceValue);
         cuts.push_back(piece.substr(0, kPathCapacity - 1));
       }
