@@ -40,10 +40,10 @@ bool IsUtf16(const std::string& bytes) {
 
 // The stored lines, each with its line end: in a text file up to each LF
 // byte; in a UTF-16 file up to each CR, LF or CR LF unit, the two-byte mark
-// and an odd last byte standing apart.
-std::vector<std::string> StoredLines(const std::string& bytes) {
+// and an odd last byte standing apart. Both files are split as the old one
+// was: removing a first section may leave a file whose second byte is 0xFE.
+std::vector<std::string> StoredLines(const std::string& bytes, bool utf16) {
   std::vector<std::string> lines;
-  bool utf16 = IsUtf16(bytes);
   size_t unit = utf16 ? 2 : 1;
   size_t start = utf16 ? 2 : 0;
   if (utf16) lines.push_back(bytes.substr(0, 2));
@@ -105,16 +105,20 @@ bool IsPlainCall(const Call& call) {
 // The lines that changed form one run: removed lines give way to added ones,
 // and only what the call asked for is added or removed.
 void CheckUntouchedLines(const Call& call, const std::string& before, const std::string& after) {
-  std::vector<std::string> old = StoredLines(before);
-  std::vector<std::string> now = StoredLines(after);
   bool utf16 = IsUtf16(before);
+  std::vector<std::string> old = StoredLines(before, utf16);
+  std::vector<std::string> now = StoredLines(after, utf16);
   if (HasLongLine(old, utf16)) return;  // judged in pieces: a change may fall mid-line
-  size_t prefix = 0;
-  while (prefix < old.size() && prefix < now.size() && old[prefix] == now[prefix]) ++prefix;
+  // The common end first: a removed section then starts at its own header
+  // even when the next header has the same name.
   size_t suffix = 0;
-  while (suffix + prefix < old.size() && suffix + prefix < now.size() &&
+  while (suffix < old.size() && suffix < now.size() &&
          old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
     ++suffix;
+  }
+  size_t prefix = 0;
+  while (prefix + suffix < old.size() && prefix + suffix < now.size() && old[prefix] == now[prefix]) {
+    ++prefix;
   }
   std::vector<std::string> removed(old.begin() + prefix, old.end() - suffix);
   std::vector<std::string> added(now.begin() + prefix, now.end() - suffix);
