@@ -1,20 +1,15 @@
 #include "base/wide_string.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 
+#include "base/case_folding_table.h"
 #include "base/wide_format.h"
 
 namespace nimbora {
 
 namespace {
-
-char16_t FoldCase(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  // Latin-1 lower-case letters, except the division sign.
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
-  return c;
-}
 
 bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
@@ -41,6 +36,17 @@ void WideCopyBounded(char16_t* destination, const char16_t* source, int capacity
 void WideAppendBounded(char16_t* destination, const char16_t* source, int capacity) {
   int length = WideLength(destination);
   if (length < capacity) WideCopyBounded(destination + length, source, capacity - length);
+}
+
+char16_t FoldCase(char16_t c) {
+  if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+  const CaseFoldingRun* end = kCaseFoldingRuns + sizeof kCaseFoldingRuns / sizeof kCaseFoldingRuns[0];
+  const CaseFoldingRun* run = std::upper_bound(
+      kCaseFoldingRuns, end, c, [](char16_t unit, const CaseFoldingRun& r) { return unit < r.first; });
+  if (run == kCaseFoldingRuns) return c;
+  --run;
+  if (c > run->last || (c - run->first) % run->stride != 0) return c;
+  return static_cast<char16_t>(c + run->offset);
 }
 
 int WideCompareNoCasePrefix(const char16_t* a, const char16_t* b, int count) {

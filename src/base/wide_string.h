@@ -14,7 +14,11 @@ void WideCopy(char16_t* destination, const char16_t* source);
 void WideCopyBounded(char16_t* destination, const char16_t* source, int capacity);
 // Appends as much of source as fits; destination stays terminated.
 void WideAppendBounded(char16_t* destination, const char16_t* source, int capacity);
-// Case-insensitive for ASCII and Latin-1 letters; <0, 0, >0 like wcsicmp.
+// Unicode simple case folding (the Basic Multilingual Plane): the one rule by
+// which names, keys and paths match ignoring letter case, as the device's
+// file systems match names. Folds towards lower case ("Ω" to "ω").
+char16_t FoldCase(char16_t c);
+// Compare folded characters; <0, 0, >0 like wcsicmp.
 int WideCompareNoCase(const char16_t* a, const char16_t* b);
 int WideCompareNoCasePrefix(const char16_t* a, const char16_t* b, int count);
 // Bounded print supporting %s (const char16_t*), %d and %02d (int) and %%.

@@ -2,10 +2,8 @@
 
 #include <climits>
 
-#include "platform/file_system.h"
 #include "base/wide_string.h"
 #include "profile/profile_reader.h"
-#include "profile/profile_stream.h"
 
 namespace nimbora {
 
@@ -25,22 +23,26 @@ int IndexOfLine(const char16_t* line, const char16_t* prefix, int prefixLength) 
   return index > INT_MAX ? INT_MAX : static_cast<int>(index);
 }
 
+struct IndexSearch {
+  const char16_t* prefix;
+  int prefixLength;
+  int after;
+  int next;
+};
+
+void TakeLine(const char16_t* line, void* context) {
+  IndexSearch* search = static_cast<IndexSearch*>(context);
+  int index = IndexOfLine(line, search->prefix, search->prefixLength);
+  if (index > search->after && (search->next == 0 || index < search->next)) search->next = index;
+}
+
 }  // namespace
 
 int NextListedIndex(const char16_t* prefix, int after, const char16_t* descriptionPath) {
-  Stream* stream = OpenStream(descriptionPath, u"r");
-  if (stream == nullptr) return 0;
   // Read the way a lookup reads, so these are exactly the lines it judges.
-  ChooseProfileEncoding(stream);
-  int prefixLength = WideLength(prefix);
-  int next = 0;
-  char16_t line[kProfileLineCapacity];
-  while (ReadProfileLine(line, stream)) {
-    int index = IndexOfLine(line, prefix, prefixLength);
-    if (index > after && (next == 0 || index < next)) next = index;
-  }
-  CloseStream(stream);
-  return next;
+  IndexSearch search{prefix, WideLength(prefix), after, 0};
+  ForEachProfileLine(descriptionPath, TakeLine, &search);
+  return search.next;
 }
 
 }  // namespace nimbora

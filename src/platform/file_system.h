@@ -28,6 +28,7 @@ constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorNegativeSeek = 131;
 constexpr uint32_t kErrorDirectoryNotEmpty = 145;
+constexpr uint32_t kErrorDirectory = 267;  // a file named where a directory is needed
 constexpr uint32_t kErrorAlreadyExists = 183;
 
 constexpr int kSeekSet = 0;
@@ -55,7 +56,8 @@ struct FileSystem {
   int (*close)(FileSystem* self, Stream* stream);  // 1 or 0 (a failed flush)
 
   // Directory enumeration with a pattern such as "\dir\*.*". findFirst gives
-  // nullptr for a missing, empty or unreadable directory.
+  // nullptr for a missing, empty or unreadable directory, and for a file
+  // named as the directory (267).
   Search* (*findFirst)(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry);
   int (*findNext)(FileSystem* self, Search* search, DirectoryEntry* entry);
   void (*findClose)(FileSystem* self, Search* search);

@@ -1,5 +1,6 @@
 #include "platform/text_stream.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstring>
 
@@ -41,28 +42,30 @@ void Refill(LineReader* reader) {
 }
 
 // Decodes the next character with CR LF folded into LF; returns the bytes it took.
-int NextCharacter(const LineReader* reader, char32_t* character) {
-  const unsigned char* at = reader->bytes + reader->next;
-  int used = DecodeUtf8(at, Ahead(reader), character);
-  if (*character == u'\r' && Ahead(reader) > 1 && at[1] == '\n') {
+int NextCharacter(const unsigned char* at, int ahead, char32_t* character) {
+  int used = DecodeUtf8(at, ahead, character);
+  if (*character == u'\r' && ahead > 1 && at[1] == '\n') {
     *character = u'\n';
     used = 2;
   }
   return used;
 }
 
-// Collects encoded bytes and writes them in chunks; after a failed write
-// nothing more is written, so the file never gets text with a gap in it.
+// Collects encoded bytes, in memory or in chunks written to a stream; after a
+// failed write nothing more is written, so the file never gets text with a
+// gap in it.
 struct TextWriter {
   FormatSink sink;
-  Stream* stream;
-  unsigned char bytes[kWriteChunk];
+  Stream* stream;  // nullptr: the bytes stay in memory, which has room for them all
+  unsigned char* bytes;
+  int room;
   int used;
   char16_t pendingHigh;
   bool failed;
 };
 
 void Flush(TextWriter* writer) {
+  if (writer->stream == nullptr) return;
   size_t size = static_cast<size_t>(writer->used);
   if (!writer->failed && size > 0 && WriteBytes(writer->stream, writer->bytes, size) != size) {
     writer->failed = true;
@@ -71,7 +74,7 @@ void Flush(TextWriter* writer) {
 }
 
 void PutCodePoint(TextWriter* writer, char32_t codePoint) {
-  if (writer->used > kWriteChunk - 1 - kUtf8MaxBytes) Flush(writer);
+  if (writer->used > writer->room - 1 - kUtf8MaxBytes) Flush(writer);
   if (codePoint == u'\n') writer->bytes[writer->used++] = '\r';
   writer->used += EncodeUtf8(codePoint, writer->bytes + writer->used);
 }
@@ -107,35 +110,57 @@ int Finish(TextWriter* writer) {
 
 }  // namespace
 
+int DecodeTextLine(TextLine* line, const unsigned char* bytes, int size, int more) {
+  int taken = 0;
+  while (!line->complete) {
+    int ahead = size - taken;
+    if (line->length >= line->capacity - 1) {
+      line->complete = 1;
+    } else if (more && ahead < kUtf8MaxBytes) {
+      break;  // a sequence (or the LF after a CR) may go on beyond the view
+    } else if (ahead == 0) {
+      line->complete = 1;
+    } else {
+      char32_t character;
+      int used = NextCharacter(bytes + taken, ahead, &character);
+      char16_t units[2];
+      int count = SplitCodePoint(character, units);
+      if (line->length + count > line->capacity - 1) {
+        line->complete = 1;  // never split a surrogate pair
+        break;
+      }
+      taken += used;
+      for (int i = 0; i < count; ++i) line->text[line->length++] = units[i];
+      line->complete = character == u'\n';
+    }
+  }
+  line->text[line->length] = 0;
+  return taken;
+}
+
+int EncodeText(const char16_t* text, unsigned char* bytes) {
+  TextWriter writer{{PutText}, nullptr, bytes, INT_MAX, 0, 0, false};
+  PutText(&writer.sink, text, WideLength(text));
+  Finish(&writer);
+  return writer.used;
+}
+
 int ReadTextLine(Stream* stream, char16_t* line, int capacity) {
   if (capacity <= 0) return 0;
   LineReader reader{stream, {}, 0, 0, false};
-  int length = 0;
-  while (length < capacity - 1) {
+  TextLine decoded{line, capacity, 0, 0};
+  while (!decoded.complete) {
     Refill(&reader);
-    if (Ahead(&reader) == 0) break;
-    char32_t character;
-    int used = NextCharacter(&reader, &character);
-    char16_t units[2];
-    int count = SplitCodePoint(character, units);
-    if (length + count > capacity - 1) break;  // never split a surrogate pair
-    reader.next += used;
-    for (int i = 0; i < count; ++i) line[length++] = units[i];
-    if (character == u'\n') break;
+    reader.next +=
+        DecodeTextLine(&decoded, reader.bytes + reader.next, Ahead(&reader), !reader.ended);
   }
-  line[length] = 0;
   if (Ahead(&reader) > 0 && !SeekStream(stream, -Ahead(&reader), kSeekCurrent)) return 0;
-  return length > 0 ? 1 : 0;
-}
-
-int WriteText(Stream* stream, const char16_t* text) {
-  TextWriter writer{{PutText}, stream, {}, 0, 0, false};
-  PutText(&writer.sink, text, WideLength(text));
-  return Finish(&writer);
+  return decoded.length > 0 ? 1 : 0;
 }
 
 int PrintText(Stream* stream, const char16_t* format, ...) {
-  TextWriter writer{{PutText}, stream, {}, 0, 0, false};
+  unsigned char chunk[kWriteChunk];
+  TextWriter writer{{PutText}, stream, chunk, kWriteChunk, 0, 0, false};
   va_list arguments;
   va_start(arguments, format);
   FormatWide(&writer.sink, format, arguments);

@@ -7,8 +7,8 @@ namespace nimbora {
 namespace {
 
 // Judges one line; returns 1 when the scan is over.
-int TakeLine(const char16_t* section, const char16_t* key, long long start, Stream* stream,
-             ProfileScan* scan) {
+int TakeLine(const char16_t* section, const char16_t* key, long long start,
+             const ProfileLines* lines, ProfileScan* scan) {
   if (!scan->sectionFound) {
     if (IsHeaderOf(scan->line, section)) {
       scan->sectionFound = 1;
@@ -25,24 +25,23 @@ int TakeLine(const char16_t* section, const char16_t* key, long long start, Stre
   if (scan->value == nullptr) return 0;
   scan->entryFound = 1;
   scan->entry = start;
-  scan->afterEntry = StreamPosition(stream);
+  scan->afterEntry = ProfileLinePosition(lines);
   return 1;
 }
 
 }  // namespace
 
-void ScanProfile(Stream* stream, const char16_t* section, const char16_t* key, ProfileScan* scan) {
+void ScanProfile(ProfileLines* lines, const char16_t* section, const char16_t* key,
+                 ProfileScan* scan) {
   *scan = ProfileScan{};
   for (;;) {
-    long long start = StreamPosition(stream);
-    if (!ReadProfileLine(scan->line, stream)) {
-      scan->sectionEnd = StreamPosition(stream);
-      scan->reachedEnd = 1;
-      scan->readFailed = scan->sectionEnd != start;
+    long long start = ProfileLinePosition(lines);
+    if (!ReadProfileLine(lines, scan->line)) {
+      scan->sectionEnd = ProfileLinePosition(lines);
       return;
     }
     int closed = RemoveLineEnd(scan->line);
-    if (!IsIgnoredLine(scan->line) && TakeLine(section, key, start, stream, scan)) return;
+    if (!IsIgnoredLine(scan->line) && TakeLine(section, key, start, lines, scan)) return;
     scan->sectionEndsOpen = !closed;
   }
 }

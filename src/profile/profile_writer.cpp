@@ -1,15 +1,28 @@
 #include "profile/profile_writer.h"
 
+#include <climits>
 #include <cstdlib>
 
+#include "base/wide_string.h"
 #include "platform/file_system.h"
-#include "profile/profile_reader.h"
+#include "profile/profile_lines.h"
 #include "profile/profile_scan.h"
-#include "profile/profile_stream.h"
 
 namespace nimbora {
 
 namespace {
+
+// A file is never rewritten where it stands: its new content is written
+// whole to "<name>~new" beside it and made durable, the old file is moved
+// aside to "<name>~old", the new one is moved in, and the old one deleted.
+// Moves never overwrite (the device has no atomic replace), so at every
+// moment the content is whole in one of the names:
+//   ~new without ~old: the replace never began; the target holds its content
+//     and ~new (perhaps incomplete) is dropped;
+//   ~old present: ~new was complete before; it goes in place unless the
+//     target already holds it, then ~old is deleted.
+// Every write first finishes what an earlier one left, and so does the
+// Updater for main.ini at its start.
 
 enum class NewText { None, Entry, Section };
 
@@ -59,106 +72,181 @@ int PlanRewrite(const char16_t* section, const char16_t* key, const char16_t* va
   return 1;
 }
 
-int WriteEntry(Stream* stream, const char16_t* key, const char16_t* value) {
-  return WriteProfileText(stream, key) && WriteProfileText(stream, u"=") &&
-         WriteProfileText(stream, value) && WriteProfileText(stream, u"\n");
+void PutText(const ProfileLines& lines, const char16_t* text, unsigned char** at) {
+  *at += EncodeProfileText(&lines, text, *at);
 }
 
-int WriteNewText(Stream* stream, const Rewrite& rewrite) {
-  if (rewrite.closeLineFirst && !WriteProfileText(stream, u"\n")) return 0;
+void PutEntry(const ProfileLines& lines, const Rewrite& rewrite, unsigned char** at) {
+  PutText(lines, rewrite.key, at);
+  PutText(lines, u"=", at);
+  PutText(lines, rewrite.value, at);
+  PutText(lines, u"\n", at);
+}
+
+// Encodes the new text into bytes; returns its length in bytes.
+int EncodeNewText(const ProfileLines& lines, const Rewrite& rewrite, unsigned char* bytes) {
+  unsigned char* at = bytes;
+  if (rewrite.closeLineFirst) PutText(lines, u"\n", &at);
   switch (rewrite.text) {
     case NewText::Entry:
-      return WriteEntry(stream, rewrite.key, rewrite.value);
+      PutEntry(lines, rewrite, &at);
+      break;
     case NewText::Section:
-      return WriteProfileText(stream, u"\n[") && WriteProfileText(stream, rewrite.section) &&
-             WriteProfileText(stream, u"]\n") && WriteEntry(stream, rewrite.key, rewrite.value);
+      PutText(lines, u"\n[", &at);
+      PutText(lines, rewrite.section, &at);
+      PutText(lines, u"]\n", &at);
+      PutEntry(lines, rewrite, &at);
+      break;
     case NewText::None:
       break;
   }
+  return static_cast<int>(at - bytes);
+}
+
+// Room for the longest new text: a line end, "\n[" section "]\n" key "=" value "\n".
+long long NewTextRoom(const char16_t* section, const char16_t* key, const char16_t* value) {
+  long long units = 8LL + WideLength(section);
+  if (key != nullptr) units += WideLength(key);
+  if (key != nullptr && value != nullptr) units += WideLength(value);
+  return units * kProfileBytesPerUnit;
+}
+
+// The target's bytes, with room behind them for the new text.
+struct Content {
+  unsigned char* bytes;
+  int length;
+  int exists;
+};
+
+// Reads the whole file into content. A missing file reads as empty. The file
+// is opened for update though only read, so that one that may not be changed
+// (read-only) fails here, before anything else was done.
+int ReadTarget(const char16_t* path, long long room, Content* content) {
+  *content = Content{};
+  Stream* stream = OpenStream(path, u"r+");
+  if (stream == nullptr && LastErrorCode() != kErrorFileNotFound) return 0;
+  long long length = stream != nullptr ? ProfileFileLength(stream) : 0;
+  int sized = length >= 0 && length <= INT_MAX - room;
+  if (sized) {
+    content->bytes = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length + room)));
+  }
+  size_t size = static_cast<size_t>(length);
+  int read = content->bytes != nullptr &&
+             (stream == nullptr || size == 0 || ReadBytes(stream, content->bytes, size) == size);
+  content->length = static_cast<int>(length);
+  content->exists = stream != nullptr;
+  return (stream == nullptr || CloseStream(stream)) && read;
+}
+
+struct Piece {
+  const unsigned char* bytes;
+  long long size;
+};
+
+// Writes the pieces to a new file and makes it durable; 1 when all of it is.
+int WriteNewFile(const char16_t* path, const Piece* pieces, int count) {
+  Stream* stream = OpenStream(path, u"w+");
+  if (stream == nullptr) return 0;
+  int written = 1;
+  for (int i = 0; i < count && written; ++i) {
+    size_t size = static_cast<size_t>(pieces[i].size);
+    written = size == 0 || WriteBytes(stream, pieces[i].bytes, size) == size;
+  }
+  written = written && FlushStream(stream);
+  return CloseStream(stream) && written;
+}
+
+// The names of the new and the old content beside the target.
+struct Leftovers {
+  char16_t fresh[kPathCapacity];
+  char16_t old[kPathCapacity];
+};
+
+int NameLeftovers(const char16_t* path, Leftovers* names) {
+  static const char16_t kFresh[] = u"~new";
+  static const char16_t kOld[] = u"~old";
+  int length = WideLength(path);
+  if (length + WideLength(kFresh) >= kPathCapacity) return 0;
+  WideCopy(names->fresh, path);
+  WideCopy(names->fresh + length, kFresh);
+  WideCopy(names->old, path);
+  WideCopy(names->old + length, kOld);
   return 1;
 }
 
-// Holds the bytes from the tail start to the end of the file.
-struct Tail {
-  unsigned char* bytes;
-  size_t size;
-};
-
-// Reads the tail whole; 0 when it cannot be held or read (nothing written yet).
-int ReadTail(Stream* stream, long long start, long long end, Tail* tail) {
-  *tail = {nullptr, 0};
-  if (start >= end) return 1;
-  tail->size = static_cast<size_t>(end - start);
-  tail->bytes = static_cast<unsigned char*>(std::malloc(tail->size + 1));
-  if (tail->bytes == nullptr) return 0;
-  return SeekStream(stream, start, kSeekSet) && ReadBytes(stream, tail->bytes, tail->size) == tail->size;
+// 1 when the file exists, 0 when it does not, -1 when that cannot be told.
+int FileExists(const char16_t* path) {
+  Stream* stream = OpenStream(path, u"r");
+  if (stream == nullptr) return LastErrorCode() == kErrorFileNotFound ? 0 : -1;
+  return CloseStream(stream) ? 1 : -1;
 }
 
-// Cuts a file that became shorter. A file that keeps its old length still
-// holds stale bytes of its former end behind the new text, so a cut that
-// cannot be made is a failed write.
-int CutFile(const char16_t* path, long long length) {
-  FileHandle* file = OpenExistingFile(path);
-  if (file == nullptr) return 0;
-  int cut = SetFilePointerAt(file, length) && SetEndOfFileAt(file);
-  CloseFileHandle(file);
-  return cut;
+int RemoveIfPresent(const char16_t* path) {
+  return DeleteFileAt(path) || LastErrorCode() == kErrorFileNotFound;
 }
 
-// Writes the new text at rewrite.from followed by the tail; returns the
-// position reached (E), or -1 when anything could not be read or written.
-long long ApplyRewrite(Stream* stream, const Rewrite& rewrite, long long fileLength) {
-  if (rewrite.from < 0 || rewrite.tailStart < 0) return -1;
-  Tail tail;
-  int written = ReadTail(stream, rewrite.tailStart, fileLength, &tail) &&
-                SeekStream(stream, rewrite.from, kSeekSet) && WriteNewText(stream, rewrite) &&
-                (tail.size == 0 || WriteBytes(stream, tail.bytes, tail.size) == tail.size);
-  std::free(tail.bytes);
-  return written ? StreamPosition(stream) : -1;
+int FinishReplace(const char16_t* path, const Leftovers& names) {
+  int oldAside = FileExists(names.old);
+  if (oldAside < 0) return 0;
+  if (oldAside) {
+    int inPlace = FileExists(path);
+    if (inPlace < 0 || (!inPlace && !MoveFileNoReplace(names.fresh, path))) return 0;
+    if (!DeleteFileAt(names.old)) return 0;
+  }
+  return RemoveIfPresent(names.fresh);
 }
 
-// Opens the file for update; only a file that does not exist is created,
-// since "w+" would empty a file that merely failed to open.
-Stream* OpenForUpdate(const char16_t* path) {
-  Stream* stream = OpenStream(path, u"r+");
-  if (stream == nullptr && LastErrorCode() == kErrorFileNotFound) stream = OpenStream(path, u"w+");
-  return stream;
+// Puts the pieces in place of the file. A move that fails is left for the
+// next write or start to sort out: it may have happened all the same, and the
+// new file then holds the only copy of the new content. Once the new file is
+// in, the call has done its work: an old file that cannot be deleted is a
+// leftover that the next write or start removes.
+int ReplaceFile(const char16_t* path, const Leftovers& names, const Piece* pieces, int count,
+                int exists) {
+  if (!WriteNewFile(names.fresh, pieces, count)) {
+    DeleteFileAt(names.fresh);
+    return 0;
+  }
+  if ((exists && !MoveFileNoReplace(path, names.old)) || !MoveFileNoReplace(names.fresh, path)) {
+    return 0;
+  }
+  if (exists) DeleteFileAt(names.old);
+  return 1;
 }
 
-// A read error ends the scan as the end of the file does; only a scan that
-// really came to the end may place text there. A UTF-16 file may end in an
-// odd byte that is no character.
-int ScanIsWhole(const ProfileScan& scan, long long fileLength) {
-  if (fileLength < 0 || scan.readFailed) return 0;
-  return !scan.reachedEnd || fileLength - scan.sectionEnd <= Utf16Mode;
-}
-
-// Scans and rewrites the open file. Returns the end of what was written
-// (E), the file's length when nothing needed changing, or -1 on failure.
-long long UpdateFile(Stream* stream, const char16_t* section, const char16_t* key,
-                     const char16_t* value, long long* fileLength) {
-  if (!ChooseProfileEncoding(stream)) return -1;
+// Applies the call to the content read; 1 when the file holds the result.
+int ApplyCall(const char16_t* section, const char16_t* key, const char16_t* value,
+              const char16_t* path, const Leftovers& names, const Content& content) {
+  ProfileLines lines;
+  StartMemoryLines(&lines, content.bytes, content.length);
   ProfileScan scan;
-  ScanProfile(stream, section, key, &scan);
-  *fileLength = SeekStream(stream, 0, kSeekEnd) ? StreamPosition(stream) : -1;
-  if (!ScanIsWhole(scan, *fileLength)) return -1;
+  ScanProfile(&lines, section, key, &scan);
   Rewrite rewrite;
-  if (!PlanRewrite(section, key, value, scan, &rewrite)) return *fileLength;
-  return ApplyRewrite(stream, rewrite, *fileLength);
+  // A file that did not exist is created, even empty.
+  if (!PlanRewrite(section, key, value, scan, &rewrite) && content.exists) return 1;
+  unsigned char* newText = content.bytes + content.length;
+  Piece pieces[] = {{content.bytes, rewrite.from},
+                    {newText, EncodeNewText(lines, rewrite, newText)},
+                    {content.bytes + rewrite.tailStart, content.length - rewrite.tailStart}};
+  return ReplaceFile(path, names, pieces, 3, content.exists);
 }
 
 }  // namespace
 
 int WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                        const char16_t* path) {
-  Stream* stream = OpenForUpdate(path);
-  if (stream == nullptr) return 0;
-  long long fileLength = -1;
-  long long end = UpdateFile(stream, section, key, value, &fileLength);
-  // Closing flushes; a failed flush is a failed write.
-  int closed = CloseStream(stream);
-  if (end < 0 || !closed) return 0;
-  return end < fileLength ? CutFile(path, end) : 1;
+  Leftovers names;
+  if (!NameLeftovers(path, &names) || !FinishReplace(path, names)) return 0;
+  Content content;
+  int result = ReadTarget(path, NewTextRoom(section, key, value), &content) &&
+               ApplyCall(section, key, value, path, names, content);
+  std::free(content.bytes);
+  return result;
+}
+
+int FinishProfileReplace(const char16_t* path) {
+  Leftovers names;
+  return NameLeftovers(path, &names) && FinishReplace(path, names);
 }
 
 }  // namespace nimbora

@@ -22,14 +22,43 @@ TEST(WideToInt, FollowsTheRuntimeConversion) {
   for (const Case& c : cases) EXPECT_EQ(WideToInt(c.text), c.expected);
 }
 
-TEST(WideCompareNoCase, IgnoresAsciiAndLatin1Case) {
-  EXPECT_EQ(WideCompareNoCase(u"SUCCESS", u"success"), 0);
-  EXPECT_EQ(WideCompareNoCase(u"\u00C9t\u00E9", u"\u00E9T\u00C9"), 0);
-  EXPECT_NE(WideCompareNoCase(u"\u00D7", u"\u00F7"), 0);  // signs are not letters
-  EXPECT_LT(WideCompareNoCase(u"abc", u"abd"), 0);
+TEST(WideCompareNoCase, FoldsCaseAsTheDeviceMatchesNames) {
+  struct Case {
+    const char16_t* a;
+    const char16_t* b;
+    bool equal;
+  } cases[] = {
+      {u"SUCCESS", u"success", true},
+      {u"\u00C9t\u00E9", u"\u00E9T\u00C9", true},
+      {u"\u03C9mega", u"\u03A9MEGA", true},             // Greek
+      {u"\u0434\u0430\u0442\u0430", u"\u0414\u0430\u0442\u0430", true},  // Cyrillic
+      {u"\u00FF", u"\u0178", true},                      // y with diaeresis, beyond Latin-1
+      {u"\u1E9E", u"\u00DF", true},                      // capital sharp s folds simply
+      {u"\u212A", u"k", true},                            // Kelvin sign
+      {u"\u00DF", u"ss", false},                          // no folding to two letters
+      {u"\u0130", u"i", false},                           // no Turkic folding
+      {u"\u00D7", u"\u00F7", false},                     // signs are not letters
+      {u"[", u"{", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WideCompareNoCase(c.a, c.b) == 0, c.equal) << static_cast<int>(c.a[0]);
+    EXPECT_EQ(WideCompareNoCase(c.b, c.a) == 0, c.equal) << static_cast<int>(c.a[0]);
+  }
+  EXPECT_LT(WideCompareNoCase(u"abc", u"ABD"), 0);
   EXPECT_GT(WideCompareNoCase(u"abc", u"ab"), 0);
   EXPECT_EQ(WideCompareNoCasePrefix(u"Update Time", u"UPDATE", 6), 0);
   EXPECT_NE(WideCompareNoCasePrefix(u"Upd", u"UPDATE", 6), 0);
+}
+
+// A folded character folds to itself, so folding is one equivalence.
+TEST(FoldCase, IsStableOverThePlane) {
+  int folded = 0;
+  for (char32_t c = 0; c <= 0xFFFF; ++c) {
+    char16_t once = FoldCase(static_cast<char16_t>(c));
+    ASSERT_EQ(FoldCase(once), once) << c;
+    folded += once != c;
+  }
+  EXPECT_GT(folded, 1000);  // every cased script, not only Latin
 }
 
 TEST(WideFormat, PrintsThePatternsInUseBounded) {

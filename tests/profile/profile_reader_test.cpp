@@ -3,6 +3,7 @@
 #include <string>
 
 #include "profile/profile_reader.h"
+#include "profile/profile_writer.h"
 #include "profile_files.h"
 
 namespace nimbora {
@@ -153,6 +154,21 @@ TEST_F(RawLookupTest, NeverWritesBeyondCapacity) {
   std::fill(output, output + 8, u'#');
   EXPECT_EQ(ReadProfileString(u"Main", u"Title", u"d", output, 5, kFile), 4);
   EXPECT_EQ(std::u16string(output, output + 8), std::u16string(u"abcd\0###", 8));
+}
+
+// Only a lookup decides it; a write to a file of the other encoding leaves it.
+TEST_F(RawLookupTest, Utf16ModeIsTheLastLookupsEncoding) {
+  Store(Utf16File("[Main]\r\n"));
+  WriteHostFile("text.ini", "[Main]\r\n");
+  char16_t output[4];
+  ReadProfileString(u"Main", u"K", u"", output, 4, kFile);
+  EXPECT_EQ(Utf16Mode, 1);
+  EXPECT_EQ(WriteProfileString(u"Main", u"K", u"v", u"\\text.ini"), 1);
+  EXPECT_EQ(Utf16Mode, 1);
+  ReadProfileString(u"Main", u"K", u"", output, 4, u"\\text.ini");
+  EXPECT_EQ(Utf16Mode, 0);
+  EXPECT_EQ(WriteProfileString(u"Main", u"K", u"v", kFile), 1);
+  EXPECT_EQ(Utf16Mode, 0);
 }
 
 }  // namespace

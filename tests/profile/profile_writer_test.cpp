@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "profile/profile_reader.h"
@@ -118,6 +119,66 @@ TEST_F(WriteFileTest, TrailingOddByteStaysBehindAlignedText) {
   char16_t title[10];
   ReadProfileString(u"Main", u"Title", u"d", title, 10, kFile);
   EXPECT_EQ(std::u16string(title), u"x");
+}
+
+TEST_F(WriteFileTest, ReadOnlyFileOrOverlongPathFailsAndChangesNothing) {
+  Store("[Main]\r\nVersion=1\r\n");
+  SetHostReadOnly("profile.ini", true);
+  EXPECT_EQ(WriteProfileString(u"Main", u"Version", u"2", kFile), 0);
+  SetHostReadOnly("profile.ini", false);
+  EXPECT_EQ(Stored(), "[Main]\r\nVersion=1\r\n");
+  EXPECT_FALSE(HostExists("profile.ini~new"));
+  EXPECT_FALSE(HostExists("profile.ini~old"));
+
+  // No room in a 260-character path for the names of the new and old files.
+  std::string name(251, 'a');
+  std::u16string path = u"\\" + std::u16string(name.begin(), name.end()) + u".ini";
+  EXPECT_EQ(WriteProfileString(u"Main", u"Version", u"2", path.c_str()), 0);
+  EXPECT_EQ(FinishProfileReplace(path.c_str()), 0);
+  EXPECT_FALSE(HostExists(name + ".ini"));
+}
+
+// What a replace cut short left behind (nullptr: no such file), and what the
+// file holds once the next write or start has finished it.
+struct LeftoverCase {
+  const char* name;
+  const char* target;
+  const char* fresh;  // beside the target as "~new"
+  const char* old;    // beside the target as "~old"
+  const char* finished;
+};
+
+const LeftoverCase kLeftovers[] = {
+    {"nothing left", "[Main]\r\nV=old\r\n", nullptr, nullptr, "[Main]\r\nV=old\r\n"},
+    {"new file never moved in", "[Main]\r\nV=old\r\n", "[Main]\r\nV=n", nullptr,
+     "[Main]\r\nV=old\r\n"},
+    {"new file for a file never there", nullptr, "[Main]\r\nV=n", nullptr, nullptr},
+    {"cut between the moves", nullptr, "[Main]\r\nV=new\r\n", "[Main]\r\nV=old\r\n",
+     "[Main]\r\nV=new\r\n"},
+    {"old file not yet deleted", "[Main]\r\nV=new\r\n", nullptr, "[Main]\r\nV=old\r\n",
+     "[Main]\r\nV=new\r\n"},
+};
+
+TEST_F(WriteFileTest, ReplaceCutShortIsFinishedByTheNextWriteOrStart) {
+  for (const LeftoverCase& c : kLeftovers) {
+    for (bool byWrite : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (byWrite ? " by a write" : " at start"));
+      std::remove(HostPath("profile.ini").c_str());
+      if (c.target != nullptr) Store(c.target);
+      if (c.fresh != nullptr) WriteHostFile("profile.ini~new", c.fresh);
+      if (c.old != nullptr) WriteHostFile("profile.ini~old", c.old);
+      std::string expected = c.finished != nullptr ? c.finished : "";
+      if (byWrite) {
+        EXPECT_EQ(WriteProfileString(u"Main", u"W", u"1", kFile), 1);
+        expected = c.finished != nullptr ? expected + "W=1\r\n" : "\r\n[Main]\r\nW=1\r\n";
+      } else {
+        EXPECT_EQ(FinishProfileReplace(kFile), 1);
+      }
+      EXPECT_EQ(HostExists("profile.ini") ? Stored() : "", expected);
+      EXPECT_FALSE(HostExists("profile.ini~new"));
+      EXPECT_FALSE(HostExists("profile.ini~old"));
+    }
+  }
 }
 
 }  // namespace

@@ -1,9 +1,19 @@
 // The host's file system: device paths mapped onto a directory tree below a
-// root that the program chooses, with the device's error codes and rules.
+// root that the program chooses, with the device's names, error codes and
+// rules. Shared by the backend's files; the programs and tests install it
+// with InitHostFileSystem. host_paths.cpp maps names, host_files.cpp does the
+// operations. Memory comes from new and the standard containers only.
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "platform/file_system.h"
 
@@ -11,13 +21,124 @@ namespace nimbora {
 
 constexpr size_t kHostPathCapacity = 4096;
 
+// The entries of one directory, by folded device name (several host names
+// may differ in letter case alone).
+struct HostDirectoryNames {
+  dev_t device;
+  ino_t inode;
+  std::unordered_multimap<std::u16string, std::string> names;
+};
+
+// Directories already listed for matching names ignoring case. The kernel's
+// change notices (inotify) keep each list exact, whoever changes the
+// directory, so a copy of thousands of files lists each target directory
+// once instead of once a file. Without notices every lookup lists anew.
+struct HostNameCache {
+  HostNameCache() = default;
+  // Moving hands the descriptors over; the cache moved from closes the ones it had.
+  HostNameCache(HostNameCache&& other) noexcept { *this = std::move(other); }
+  HostNameCache& operator=(HostNameCache&& other) noexcept;
+  ~HostNameCache();
+
+  int notices = -1;  // inotify descriptor, opened at the first lookup
+  bool unavailable = false;
+  int root = -1;  // the root, held open so that spelled paths resolve beneath it
+  std::unordered_map<int, HostDirectoryNames> byWatch;  // by watch descriptor
+  std::map<std::pair<dev_t, ino_t>, int> watchOf;       // each listed directory's watch
+  // Listed directories by their path below the root as spelled, while no
+  // directory on that path has been moved or removed: a file there is then
+  // matched and opened without opening the directory first.
+  std::unordered_map<std::string, int> watchOfPath;
+};
+
 struct HostFileSystemState {
   char root[kHostPathCapacity];  // host directory that stands for the device's "\"
   uint32_t lastError;
+  mode_t creationMask;  // the process's umask, for opening new files with the final mode
+  HostNameCache names;
 };
 
-// Fills fileSystem with the host operations over root. Returns 0 (and leaves
-// fileSystem untouched) when root is empty or does not fit.
+// Fills fileSystem with the host operations over root, forgetting what state
+// knew of an earlier root. Returns 0 (and leaves fileSystem untouched) when
+// root is empty or does not fit.
 int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const char* root);
+
+// Maps a device path ("\ResidentFlash\Nimbora\main.ini") to the host path
+// below root, as every operation does: components are separated by "\" or
+// "/"; trailing full stops and blanks are dropped as the device drops them
+// (all of them from the last component, one full stop from the others); each
+// name is matched ignoring case against the entries that exist (an exact
+// spelling wins), and a name that exists in no letter case is used as
+// spelled, so new files get the caller's spelling. "." is ignored and ".."
+// goes up, never above root. Fails, rather than truncating, when the result
+// does not fit in capacity, and when it would pass through a symbolic link.
+bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
+
+// ---- Internal to the backend's file-system files. ----
+
+HostFileSystemState* HostState(FileSystem* self);
+
+// Records code as the last error; returns 0 so failures read "return Fail(...)".
+int Fail(FileSystem* self, uint32_t code);
+// The device code for a failed host call; hostPath (when the call had one)
+// tells a missing file (2) from a missing directory (3).
+uint32_t DeviceError(int hostError, const char* hostPath);
+int FailWithErrno(FileSystem* self, const char* hostPath = nullptr);
+
+// MapDevicePath with the state's root and name cache; a path that cannot be
+// mapped fails with 3.
+bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
+// The same path with every name as spelled (trailing full stops and blanks
+// dropped alike), looking nothing up: what MapPath gives whenever each name
+// exists in exactly that spelling.
+bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
+
+// The host name in the open directory that equals name ignoring case (the
+// spelling itself when it exists), or false when none does. The directory
+// is remembered by its path below the root, relativePath, when given.
+bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
+                  std::string* found);
+// The same match among the names of a directory known by the path below the
+// root that reaches it, or false when the directory is not known by that path.
+bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
+                   std::string* found);
+// Opens hostPath (below the root, no link anywhere on it, the last name
+// included) with one kernel lookup. mode is for a file that O_CREAT creates.
+int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode = 0);
+// hostPath without the root and the separator after it ("" for the root).
+const char* BelowRoot(FileSystem* self, const char* hostPath);
+
+// No write permission for anyone is the device's read-only attribute.
+bool IsReadOnlyMode(mode_t mode);
+// "." or "..", which a host path never takes as a name.
+bool IsDotName(const char* name);
+
+// Opens a file (never a directory, never through a link). Writing to a
+// read-only file fails with 5 even for root, as on the device.
+// Returns the descriptor and fills status, or returns -1 with the last error set.
+int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status);
+
+// The operations, in host_files.cpp.
+Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode);
+size_t HostRead(FileSystem* self, Stream* stream, void* buffer, size_t size);
+size_t HostWrite(FileSystem* self, Stream* stream, const void* data, size_t size);
+int HostSeek(FileSystem* self, Stream* stream, long long offset, int origin);
+long long HostTell(FileSystem* self, Stream* stream);
+int HostClose(FileSystem* self, Stream* stream);
+Search* HostFindFirst(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry);
+int HostFindNext(FileSystem* self, Search* search, DirectoryEntry* entry);
+void HostFindClose(FileSystem* self, Search* search);
+int HostCreateDirectory(FileSystem* self, const char16_t* path);
+int HostRemoveDirectory(FileSystem* self, const char16_t* path);
+int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to);
+int HostDeleteFile(FileSystem* self, const char16_t* path);
+int HostSetAttributes(FileSystem* self, const char16_t* path, uint32_t attributes);
+FileHandle* HostOpenExisting(FileSystem* self, const char16_t* path);
+int HostSetFilePointer(FileSystem* self, FileHandle* file, long long offset);
+int HostSetEndOfFile(FileSystem* self, FileHandle* file);
+void HostCloseHandle(FileSystem* self, FileHandle* file);
+int HostFlushStream(FileSystem* self, Stream* stream);
+int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to);
+int HostFlushVolume(FileSystem* self, const char16_t* path);
 
 }  // namespace nimbora

@@ -1,15 +1,21 @@
-#include "platform/host/host_paths.h"
-
+// The host file system's state and names: device paths to host paths, letter
+// case matched through listed directories, host errors to device codes.
+#include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <linux/openat2.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
 
-#include "platform/file_system.h"
-#include "platform/host/host_name_search.h"
-#include "platform/host/host_utf8.h"
+#include "base/utf8.h"
 #include "base/wide_string.h"
+#include "platform/host/host_file_system.h"
 
 namespace nimbora {
 
@@ -17,12 +23,185 @@ namespace {
 
 // A component of up to 259 units takes at most 3 bytes a unit in UTF-8.
 constexpr size_t kHostNameCapacity = 3 * kPathCapacity;
+// Large enough for a directory of a few hundred entries in one read.
+constexpr size_t kEntryBufferSize = 16384;
+constexpr uint32_t kSelfChanges = IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t kNoticedChanges =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | kSelfChanges | IN_ONLYDIR;
+// Added to what a directory on the path to a listed one may already be watched for.
+constexpr uint32_t kPathChanges = kSelfChanges | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
+
+// The key a name is matched by.
+std::u16string Folded(const char16_t* name) {
+  std::u16string folded;
+  for (const char16_t* unit = name; *unit != 0; ++unit) folded.push_back(FoldCase(*unit));
+  return folded;
+}
+
+// False for a host name that no device path can hold.
+bool FoldedName(const char* hostName, std::u16string* folded) {
+  char16_t wide[kPathCapacity];
+  if (!Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
+  *folded = Folded(wide);
+  return true;
+}
+
+void AddName(HostDirectoryNames* directory, const char* hostName) {
+  std::u16string key;
+  if (!FoldedName(hostName, &key)) return;
+  auto range = directory->names.equal_range(key);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == hostName) return;  // a notice of what the listing already saw
+  }
+  directory->names.emplace(std::move(key), hostName);
+}
+
+void RemoveName(HostDirectoryNames* directory, const char* hostName) {
+  std::u16string key;
+  if (!FoldedName(hostName, &key)) return;
+  auto range = directory->names.equal_range(key);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == hostName) {
+      directory->names.erase(it);
+      return;
+    }
+  }
+}
+
+// getdents64 rather than readdir: no stream to allocate for one pass.
+bool ListDirectory(int directory, HostDirectoryNames* names) {
+  alignas(dirent64) char buffer[kEntryBufferSize];
+  ssize_t filled;
+  if (lseek(directory, 0, SEEK_SET) != 0) return false;
+  while ((filled = getdents64(directory, buffer, sizeof buffer)) > 0) {
+    for (ssize_t offset = 0; offset < filled;) {
+      const dirent64* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+      offset += entry->d_reclen;
+      if (!IsDotName(entry->d_name)) AddName(names, entry->d_name);
+    }
+  }
+  return filled == 0;
+}
+
+void ForgetListings(HostNameCache* cache) {
+  cache->byWatch.clear();
+  cache->watchOf.clear();
+  cache->watchOfPath.clear();
+}
+
+void ForgetWatch(HostNameCache* cache, int watch) {
+  auto it = cache->byWatch.find(watch);
+  if (it == cache->byWatch.end()) return;
+  cache->watchOf.erase({it->second.device, it->second.inode});
+  cache->byWatch.erase(it);
+}
+
+void ApplyNotice(HostNameCache* cache, const inotify_event& notice) {
+  if ((notice.mask & IN_Q_OVERFLOW) != 0) return ForgetListings(cache);
+  // A path may now lead elsewhere; rare enough to forget every path.
+  if ((notice.mask & (kSelfChanges | IN_IGNORED)) != 0) cache->watchOfPath.clear();
+  if ((notice.mask & IN_IGNORED) != 0) return ForgetWatch(cache, notice.wd);
+  auto it = cache->byWatch.find(notice.wd);
+  if (it == cache->byWatch.end() || notice.len == 0) return;
+  if ((notice.mask & (IN_CREATE | IN_MOVED_TO)) != 0) AddName(&it->second, notice.name);
+  if ((notice.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) RemoveName(&it->second, notice.name);
+}
+
+// Brings every list up to date with the changes made since the last lookup.
+// A read that left room for another notice took all there were.
+void ReadNotices(HostNameCache* cache) {
+  alignas(inotify_event) char buffer[kEntryBufferSize];
+  constexpr ssize_t kLargestNotice = sizeof(inotify_event) + NAME_MAX + 1;
+  ssize_t filled = static_cast<ssize_t>(sizeof buffer);
+  while (filled + kLargestNotice > static_cast<ssize_t>(sizeof buffer) &&
+         (filled = read(cache->notices, buffer, sizeof buffer)) > 0) {
+    for (ssize_t offset = 0; offset < filled;) {
+      const inotify_event* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
+      offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
+      ApplyNotice(cache, *notice);
+    }
+  }
+}
+
+bool OpenNotices(HostNameCache* cache) {
+  if (cache->notices < 0 && !cache->unavailable) {
+    cache->notices = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    cache->unavailable = cache->notices < 0;
+  }
+  return cache->notices >= 0;
+}
+
+// The watch comes before the listing, so no change falls between the two.
+int ListAndWatch(HostNameCache* cache, int directory, const struct stat& status) {
+  char self[32];
+  snprintf(self, sizeof self, "/proc/self/fd/%d", directory);
+  int watch = inotify_add_watch(cache->notices, self, kNoticedChanges);
+  if (watch < 0) return -1;
+  HostDirectoryNames& names = cache->byWatch[watch];
+  names.device = status.st_dev;
+  names.inode = status.st_ino;
+  names.names.clear();
+  if (!ListDirectory(directory, &names)) {
+    inotify_rm_watch(cache->notices, watch);
+    cache->byWatch.erase(watch);
+    return -1;
+  }
+  cache->watchOf[{status.st_dev, status.st_ino}] = watch;
+  return watch;
+}
+
+// The watch of an open directory's list, listing it first when it is new;
+// -1 without change notices.
+int WatchOf(HostNameCache* cache, int directory) {
+  struct stat status;
+  if (!OpenNotices(cache) || fstat(directory, &status) != 0) return -1;
+  ReadNotices(cache);
+  auto known = cache->watchOf.find({status.st_dev, status.st_ino});
+  return known != cache->watchOf.end() ? known->second : ListAndWatch(cache, directory, status);
+}
+
+// Remembers that relativePath reaches the listed directory, once every
+// directory on the way is watched for being moved or removed.
+void RememberPath(HostNameCache* cache, const char* root, const char* relativePath, int watch) {
+  std::string path = root;
+  for (const char* name = relativePath; *name != 0;) {
+    const char* end = strchr(name, '/');
+    if (end == nullptr) break;
+    path.append("/").append(name, end);
+    if (inotify_add_watch(cache->notices, path.c_str(), kPathChanges) < 0) return;
+    name = end + 1;
+  }
+  cache->watchOfPath[relativePath] = watch;
+}
+
+bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
+  auto range = names.names.equal_range(Folded(name));
+  if (range.first == range.second) return false;
+  char spelled[kHostNameCapacity];
+  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
+  *found = range.first->second;
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == spelled) *found = spelled;  // an exact spelling wins
+  }
+  return true;
+}
+
+// Without a cache (or change notices) the directory is listed for this lookup alone.
+bool FindName(HostNameCache* cache, int directory, const char16_t* name, std::string* found) {
+  int watch = cache != nullptr ? WatchOf(cache, directory) : -1;
+  if (watch >= 0) return MatchName(cache->byWatch[watch], name, found);
+  HostDirectoryNames listed;
+  return ListDirectory(directory, &listed) && MatchName(listed, name, found);
+}
+
+// ---- Paths ----
 
 struct HostPath {
   char* text;
   size_t capacity;
   size_t length;
   size_t rootLength;
+  HostNameCache* cache;
   bool matchesNames;  // false: every name is taken as spelled, nothing is looked up
   bool endsInLink;
 };
@@ -48,21 +227,20 @@ void GoUp(HostPath* path) {
   path->endsInLink = false;
 }
 
-// Looks in directory for an entry whose name equals name ignoring case.
-bool FindEntryNoCase(const char* directory, const char16_t* name, char* found, size_t capacity) {
-  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool FindInDirectory(HostNameCache* cache, const char* directory, const char16_t* name,
+                     std::string* found) {
+  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (descriptor < 0) return false;
-  bool matched = FindNameNoCase(descriptor, name, found, capacity);
+  bool matched = FindName(cache, descriptor, name, found);
   close(descriptor);
   return matched;
 }
 
-bool AppendComponent(HostPath* path, const char16_t* begin, int length) {
-  char16_t name[kPathCapacity];
+bool AppendComponent(HostPath* path, const char16_t* name, int length) {
   char spelled[kHostNameCapacity];
-  if (path->endsInLink || length >= kPathCapacity) return false;
-  WideCopyBounded(name, begin, length + 1);
-  if (!HostNameFromWide(name, length, spelled, sizeof spelled)) return false;
+  if (path->endsInLink || !Utf8FromUtf16(name, length, spelled, sizeof spelled)) return false;
+  // A name of full stops alone would be taken by the host for "." or "..".
+  if (IsDotName(spelled)) return false;
 
   size_t parentLength = path->length;
   if (!AppendName(path, spelled)) return false;
@@ -71,30 +249,42 @@ bool AppendComponent(HostPath* path, const char16_t* begin, int length) {
   bool exists = lstat(path->text, &status) == 0;
   if (!exists) {
     CutTo(path, parentLength);
-    char found[kHostNameCapacity];
-    bool matched = FindEntryNoCase(path->text, name, found, sizeof found);
-    if (!AppendName(path, matched ? found : spelled)) return false;
+    char16_t wide[kPathCapacity];
+    WideCopyBounded(wide, name, length + 1);
+    std::string found;
+    bool matched = FindInDirectory(path->cache, path->text, wide, &found);
+    if (!AppendName(path, matched ? found.c_str() : spelled)) return false;
     exists = matched && lstat(path->text, &status) == 0;
   }
   path->endsInLink = exists && S_ISLNK(status.st_mode);
   return true;
 }
 
-bool TakeComponent(HostPath* path, const char16_t* begin, int length) {
+// The device drops trailing blanks and full stops from the last component,
+// and one full stop from each component a separator follows.
+int KeptLength(const char16_t* name, int length, bool last) {
+  if (!last) return length > 0 && name[length - 1] == u'.' ? length - 1 : length;
+  while (length > 0 && (name[length - 1] == u'.' || name[length - 1] == u' ')) --length;
+  return length;
+}
+
+bool TakeComponent(HostPath* path, const char16_t* begin, int length, bool last) {
   if (length == 1 && begin[0] == u'.') return true;
   if (length == 2 && begin[0] == u'.' && begin[1] == u'.') {
     GoUp(path);
     return true;
   }
-  return AppendComponent(path, begin, length);
+  length = KeptLength(begin, length, last);
+  if (length == 0) return true;
+  return length < kPathCapacity && AppendComponent(path, begin, length);
 }
 
-bool WalkDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity,
-                    bool matchesNames) {
+bool WalkDevicePath(const char* root, HostNameCache* cache, bool matchesNames,
+                    const char16_t* devicePath, char* hostPath, size_t capacity) {
   size_t rootLength = strlen(root);
   if (rootLength >= capacity) return false;
   memcpy(hostPath, root, rootLength + 1);
-  HostPath path{hostPath, capacity, rootLength, rootLength, matchesNames, false};
+  HostPath path{hostPath, capacity, rootLength, rootLength, cache, matchesNames, false};
   const char16_t* begin = devicePath;
   while (*begin != 0) {
     if (IsPathSeparator(*begin)) {
@@ -103,20 +293,179 @@ bool WalkDevicePath(const char* root, const char16_t* devicePath, char* hostPath
     }
     const char16_t* end = begin;
     while (*end != 0 && !IsPathSeparator(*end)) ++end;
-    if (!TakeComponent(&path, begin, static_cast<int>(end - begin))) return false;
+    if (!TakeComponent(&path, begin, static_cast<int>(end - begin), *end == 0)) return false;
     begin = end;
   }
   return true;
 }
 
+// 3 when the directory that should hold hostPath is missing, 2 otherwise.
+uint32_t MissingEntryError(const char* hostPath) {
+  if (hostPath == nullptr) return kErrorFileNotFound;
+  char parent[kHostPathCapacity];
+  strcpy(parent, hostPath);
+  char* slash = strrchr(parent, '/');
+  if (slash == nullptr) return kErrorPathNotFound;
+  slash[slash == parent ? 1 : 0] = 0;
+  struct stat status;
+  bool parentIsDirectory = stat(parent, &status) == 0 && S_ISDIR(status.st_mode);
+  return parentIsDirectory ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+uint32_t HostLastError(FileSystem* self) { return HostState(self)->lastError; }
+
 }  // namespace
 
-bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
-  return WalkDevicePath(root, devicePath, hostPath, capacity, true);
+HostNameCache& HostNameCache::operator=(HostNameCache&& other) noexcept {
+  std::swap(notices, other.notices);
+  std::swap(unavailable, other.unavailable);
+  std::swap(root, other.root);
+  byWatch.swap(other.byWatch);
+  watchOf.swap(other.watchOf);
+  watchOfPath.swap(other.watchOfPath);
+  return *this;
 }
 
-bool SpellDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
-  return WalkDevicePath(root, devicePath, hostPath, capacity, false);
+HostNameCache::~HostNameCache() {
+  if (notices >= 0) close(notices);
+  if (root >= 0) close(root);
 }
+
+int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const char* root) {
+  size_t length = strlen(root);
+  if (length == 0 || length >= kHostPathCapacity) return 0;
+  while (length > 1 && root[length - 1] == '/') --length;  // "/" itself stays
+  memcpy(state->root, root, length);
+  state->root[length] = 0;
+  state->lastError = 0;
+  state->creationMask = umask(0);
+  umask(state->creationMask);
+  state->names = HostNameCache{};
+  *fileSystem = FileSystem{state,
+                           HostOpen,
+                           HostRead,
+                           HostWrite,
+                           HostSeek,
+                           HostTell,
+                           HostClose,
+                           HostFindFirst,
+                           HostFindNext,
+                           HostFindClose,
+                           HostCreateDirectory,
+                           HostRemoveDirectory,
+                           HostCopyFile,
+                           HostDeleteFile,
+                           HostSetAttributes,
+                           HostOpenExisting,
+                           HostSetFilePointer,
+                           HostSetEndOfFile,
+                           HostCloseHandle,
+                           HostLastError,
+                           HostFlushStream,
+                           HostMoveFile,
+                           HostFlushVolume};
+  return 1;
+}
+
+bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
+  return WalkDevicePath(root, nullptr, true, devicePath, hostPath, capacity);
+}
+
+HostFileSystemState* HostState(FileSystem* self) {
+  return static_cast<HostFileSystemState*>(self->state);
+}
+
+int Fail(FileSystem* self, uint32_t code) {
+  HostState(self)->lastError = code;
+  return 0;
+}
+
+uint32_t DeviceError(int hostError, const char* hostPath) {
+  switch (hostError) {
+    case ENOENT: return MissingEntryError(hostPath);
+    case ENOTDIR:
+    case ENAMETOOLONG: return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ELOOP:
+    case ETXTBSY: return kErrorAccessDenied;
+    case EEXIST: return kErrorAlreadyExists;
+    case ENOTEMPTY: return kErrorDirectoryNotEmpty;
+    case ENOSPC:
+    case EDQUOT: return kErrorDiskFull;
+    case ENOMEM: return kErrorNotEnoughMemory;
+    case EINVAL: return kErrorInvalidParameter;
+    default: return kErrorGeneralFailure;
+  }
+}
+
+int FailWithErrno(FileSystem* self, const char* hostPath) {
+  return Fail(self, DeviceError(errno, hostPath));
+}
+
+bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
+  HostFileSystemState* state = HostState(self);
+  if (WalkDevicePath(state->root, &state->names, true, devicePath, hostPath, kHostPathCapacity)) {
+    return true;
+  }
+  return Fail(self, kErrorPathNotFound);
+}
+
+bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
+  return WalkDevicePath(HostState(self)->root, nullptr, false, devicePath, hostPath,
+                        kHostPathCapacity);
+}
+
+bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
+                  std::string* found) {
+  HostFileSystemState* state = HostState(self);
+  HostNameCache* cache = &state->names;
+  int watch = WatchOf(cache, directory);
+  if (watch < 0) return FindName(nullptr, directory, name, found);
+  if (relativePath != nullptr && cache->watchOfPath.count(relativePath) == 0) {
+    RememberPath(cache, state->root, relativePath, watch);
+  }
+  return MatchName(cache->byWatch[watch], name, found);
+}
+
+bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
+                   std::string* found) {
+  HostNameCache* cache = &HostState(self)->names;
+  if (cache->notices < 0) return false;
+  ReadNotices(cache);
+  auto known = cache->watchOfPath.find(relativePath);
+  if (known == cache->watchOfPath.end()) return false;
+  *exists = MatchName(cache->byWatch[known->second], name, found);
+  return true;
+}
+
+const char* BelowRoot(FileSystem* self, const char* hostPath) {
+  size_t rootLength = strlen(HostState(self)->root);
+  return hostPath[rootLength] == 0 ? hostPath + rootLength : hostPath + rootLength + 1;
+}
+
+// One lookup that fails (ELOOP) on a link anywhere on the path, the last
+// name included, and (EXDEV) on a path that would leave the root.
+int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode) {
+  HostNameCache* cache = &HostState(self)->names;
+  if (cache->root < 0) {
+    cache->root = open(HostState(self)->root, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (cache->root < 0) return -1;
+  }
+  const char* relative = BelowRoot(self, hostPath);
+  struct open_how how;
+  memset(&how, 0, sizeof how);
+  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+  how.mode = (flags & O_CREAT) != 0 ? mode : 0;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+  return static_cast<int>(
+      syscall(SYS_openat2, cache->root, *relative == 0 ? "." : relative, &how, sizeof how));
+}
+
+bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
+
+bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 }  // namespace nimbora

@@ -14,7 +14,6 @@
 #include "base/utf8.h"
 #include "base/wide_string.h"
 #include "platform/host/host_internal.h"
-#include "platform/host/host_paths.h"
 #include "platform/shell.h"
 
 extern char** environ;

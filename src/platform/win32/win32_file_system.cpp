@@ -28,6 +28,7 @@ static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
                   kErrorDiskFull == ERROR_DISK_FULL &&
                   kErrorNegativeSeek == ERROR_NEGATIVE_SEEK &&
                   kErrorDirectoryNotEmpty == ERROR_DIR_NOT_EMPTY &&
+                  kErrorDirectory == ERROR_DIRECTORY &&
                   kErrorAlreadyExists == ERROR_ALREADY_EXISTS,
               "the seam's error codes are the system's");
 static_assert(kSeekSet == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END,

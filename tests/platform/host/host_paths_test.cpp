@@ -1,15 +1,18 @@
-#include "platform/host/host_paths.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "platform/host/host_utf8.h"
+#include "platform/host/host_file_system.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {
 namespace {
+
+struct MapCase {
+  const char16_t* devicePath;
+  const char* expected;  // below the root, or "<fails>"
+};
 
 class HostPathsTest : public DeviceFixture {
  protected:
@@ -18,9 +21,11 @@ class HostPathsTest : public DeviceFixture {
     WriteHostFile("ResidentFlash/Nimbora/MAIN.INI", "");
     MakeHostDirectory("Donn\xC3\xA9""es");
     WriteHostFile("caf\xE9", "");  // a name saved in the Western code page
+    WriteHostFile("\xCE\xA9mega.txt", "");          // Ωmega.txt
+    MakeHostDirectory("\xD0\x94\xD0\xB0\xD1\x82\xD0\xB0");  // Дата
+    WriteHostFile("\xC5\xB8", "");                  // Ÿ
   }
 
-  // The mapped path below the root, or "<fails>".
   std::string Mapped(const char16_t* devicePath, size_t capacity = kHostPathCapacity) {
     std::string hostPath(capacity, '\0');
     if (!MapDevicePath(root.c_str(), devicePath, hostPath.data(), capacity)) return "<fails>";
@@ -28,37 +33,58 @@ class HostPathsTest : public DeviceFixture {
     EXPECT_EQ(hostPath.compare(0, root.size(), root), 0);
     return hostPath.substr(root.size());
   }
+
+  void ExpectMapped(const MapCase* begin, const MapCase* end) {
+    for (const MapCase* c = begin; c != end; ++c) {
+      EXPECT_EQ(Mapped(c->devicePath), c->expected) << c - begin;
+    }
+  }
 };
 
 TEST_F(HostPathsTest, MatchesNamesIgnoringCaseAndKeepsNewNamesAsSpelled) {
-  struct Case {
-    const char16_t* devicePath;
-    const char* expected;
-  } cases[] = {
+  const MapCase cases[] = {
       {u"\\ResidentFlash\\Nimbora\\main.ini", "/ResidentFlash/Nimbora/MAIN.INI"},
       {u"\\RESIDENTFLASH\\nimbora\\Main.Ini", "/ResidentFlash/Nimbora/MAIN.INI"},
       {u"/residentflash//./Nimbora/", "/ResidentFlash/Nimbora"},
       {u"\\DONN\u00C9ES\\new.TXT", "/Donn\xC3\xA9""es/new.TXT"},
       {u"\\CAF\u00C9", "/caf\xE9"},
+      {u"\\\u03C9MEGA.txt", "/\xCE\xA9mega.txt"},
+      {u"\\\u0434\u0430\u0442\u0430\\x", "/\xD0\x94\xD0\xB0\xD1\x82\xD0\xB0/x"},
+      {u"\\\u00FF", "/\xC5\xB8"},
       {u"\\ResidentFlash\\New Dir\\Sub\\File.Dat", "/ResidentFlash/New Dir/Sub/File.Dat"},
       {u"\\", ""},
       {u"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(Mapped(c.devicePath), c.expected);
+  ExpectMapped(std::begin(cases), std::end(cases));
+}
+
+// As the device: all trailing full stops and blanks leave the last name, one
+// full stop leaves a name a separator follows.
+TEST_F(HostPathsTest, DropsTrailingFullStopsAndBlanks) {
+  const MapCase cases[] = {
+      {u"\\ResidentFlash\\Nimbora\\main.ini ", "/ResidentFlash/Nimbora/MAIN.INI"},
+      {u"\\ResidentFlash\\Nimbora\\main.ini.", "/ResidentFlash/Nimbora/MAIN.INI"},
+      {u"\\ResidentFlash\\Nimbora\\main.ini. .", "/ResidentFlash/Nimbora/MAIN.INI"},
+      {u"\\ResidentFlash.\\Nimbora.\\", "/ResidentFlash/Nimbora"},
+      {u"\\Skins.\\", "/Skins"},
+      {u"\\Skins \\a", "/Skins /a"},
+      {u"\\Skins..\\a", "/Skins./a"},
+      {u"\\ResidentFlash\\...", "/ResidentFlash"},
+      {u"\\...\\etc", "<fails>"},  // never a name ".." for the host
+      {u"\\.. \\etc", "/.. /etc"},
+  };
+  ExpectMapped(std::begin(cases), std::end(cases));
 }
 
 TEST_F(HostPathsTest, NeverLeavesTheRoot) {
-  struct Case {
-    const char16_t* devicePath;
-    const char* expected;
-  } cases[] = {
+  const MapCase cases[] = {
       {u"\\..\\..\\etc\\passwd", "/etc/passwd"},
       {u"\\ResidentFlash\\..\\..\\x", "/x"},
       {u"..", ""},
       {u"\\ResidentFlash\\Nimbora\\..\\nimbora\\main.ini", "/ResidentFlash/Nimbora/MAIN.INI"},
       {u"/New/../../ResidentFlash/./NIMBORA", "/ResidentFlash/Nimbora"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Mapped(c.devicePath), c.expected);
+  ExpectMapped(std::begin(cases), std::end(cases));
 }
 
 TEST_F(HostPathsTest, PrefersTheExactSpellingWhenNamesDifferOnlyInCase) {
@@ -83,45 +109,6 @@ TEST_F(HostPathsTest, DoesNotPassThroughSymbolicLinks) {
   EXPECT_EQ(Mapped(u"\\link"), "/Link");  // the link itself, as a file
   EXPECT_EQ(Mapped(u"\\Link\\Nimbora\\main.ini"), "<fails>");
   EXPECT_EQ(Mapped(u"\\Link\\..\\ResidentFlash"), "/ResidentFlash");
-}
-
-TEST_F(HostPathsTest, SpellingLooksNothingUpButStaysBelowTheRoot) {
-  struct Case {
-    const char16_t* devicePath;
-    const char* expected;
-  } cases[] = {
-      {u"\\RESIDENTFLASH\\nimbora\\Main.Ini", "/RESIDENTFLASH/nimbora/Main.Ini"},
-      {u"\\..\\a\\.\\b\\..\\C", "/a/C"},
-      {u"\\", ""},
-  };
-  for (const Case& c : cases) {
-    char hostPath[kHostPathCapacity];
-    ASSERT_TRUE(SpellDevicePath(root.c_str(), c.devicePath, hostPath, sizeof hostPath));
-    EXPECT_EQ(std::string(hostPath), root + c.expected);
-  }
-  std::string fits(root.size() + 3, '\0');
-  EXPECT_TRUE(SpellDevicePath(root.c_str(), u"\\a", fits.data(), fits.size()));
-  EXPECT_FALSE(SpellDevicePath(root.c_str(), u"\\ab", fits.data(), fits.size()));
-}
-
-TEST(HostNamesTest, ComparesHostNamesIgnoringCaseAsDecoded) {
-  struct Case {
-    const char* hostName;
-    const char16_t* name;
-    bool equal;
-  } cases[] = {
-      {"MAIN.INI", u"main.ini", true},
-      {"Donn\xC3\xA9""es", u"DONN\u00C9ES", true},
-      {"caf\xE9", u"CAF\u00C9", true},  // a byte that is not UTF-8 reads as Latin-1
-      {"file1.bin", u"file10.bin", false},
-      {"file10.bin", u"file1.bin", false},
-      {"a", u"", false},
-      {"", u"", true},
-      {"\xF0\x9F\x98\x80", u"\U0001F600", true},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(HostNameEqualsNoCase(c.hostName, c.name), c.equal) << c.hostName;
-  }
 }
 
 }  // namespace

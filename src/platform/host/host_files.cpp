@@ -1,0 +1,614 @@
+// The host file system's operations on mapped paths: streams, searches,
+// copies and the other file and directory operations. Every check looks at
+// the entry itself (lstat, O_NOFOLLOW): a link is a file, never followed.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/utf8.h"
+#include "base/wide_string.h"
+#include "platform/host/host_file_system.h"
+
+namespace nimbora {
+
+// Unbuffered: the text layer reads and writes in chunks of its own.
+struct Stream {
+  int descriptor;
+};
+
+struct FileHandle {
+  int descriptor;
+  long long pointer;
+};
+
+struct Search {
+  DIR* directory;
+  char16_t pattern[kPathCapacity];
+  int dotsGiven;
+  bool hasPending;
+  DirectoryEntry pending;  // the first real entry, read ahead to tell an empty directory
+};
+
+namespace {
+
+// Reads the status of an open descriptor: true for a regular file, and when
+// writing, one that is not read-only.
+bool IsUsableFile(int descriptor, bool writing, struct stat* status) {
+  return fstat(descriptor, status) == 0 && S_ISREG(status->st_mode) &&
+         !(writing && IsReadOnlyMode(status->st_mode));
+}
+
+template <typename Object>
+Object* Hand(FileSystem* self, int descriptor, Object value) {
+  Object* object = new (std::nothrow) Object(value);
+  if (object == nullptr) {
+    close(descriptor);
+    Fail(self, kErrorNotEnoughMemory);
+  }
+  return object;
+}
+
+}  // namespace
+
+int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status) {
+  int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    FailWithErrno(self, hostPath);
+    return -1;
+  }
+  // Judged on the open file, and emptied only once it may be written.
+  uint32_t refusal = 0;
+  if (!IsUsableFile(descriptor, (flags & O_ACCMODE) != O_RDONLY, status)) {
+    refusal = kErrorAccessDenied;
+  } else if ((flags & O_TRUNC) != 0 && ftruncate(descriptor, 0) != 0) {
+    refusal = DeviceError(errno, hostPath);
+  }
+  if (refusal == 0) return descriptor;
+  close(descriptor);
+  Fail(self, refusal);
+  return -1;
+}
+
+// ---- Streams ----
+
+namespace {
+
+bool OpenFlags(const char16_t* mode, int* flags) {
+  if (WideCompareNoCase(mode, u"r") == 0) *flags = O_RDONLY;
+  else if (WideCompareNoCase(mode, u"r+") == 0) *flags = O_RDWR;
+  else if (WideCompareNoCase(mode, u"w+") == 0) *flags = O_RDWR | O_CREAT | O_TRUNC;
+  else return false;
+  return true;
+}
+
+int SeekOrigin(int origin) {
+  if (origin == kSeekCurrent) return SEEK_CUR;
+  return origin == kSeekEnd ? SEEK_END : SEEK_SET;
+}
+
+bool IsKnownOrigin(int origin) {
+  return origin == kSeekSet || origin == kSeekCurrent || origin == kSeekEnd;
+}
+
+}  // namespace
+
+Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
+  int flags;
+  char hostPath[kHostPathCapacity];
+  if (!OpenFlags(mode, &flags)) {
+    Fail(self, kErrorInvalidParameter);
+    return nullptr;
+  }
+  struct stat status;
+  if (!MapPath(self, path, hostPath)) return nullptr;
+  int descriptor = OpenHostFile(self, hostPath, flags, &status);
+  return descriptor < 0 ? nullptr : Hand(self, descriptor, Stream{descriptor});
+}
+
+size_t HostRead(FileSystem* self, Stream* stream, void* buffer, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got = read(stream->descriptor, static_cast<char*>(buffer) + done, size - done);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      FailWithErrno(self);
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+size_t HostWrite(FileSystem* self, Stream* stream, const void* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t put = write(stream->descriptor, static_cast<const char*>(data) + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      FailWithErrno(self);
+      break;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return done;
+}
+
+int HostSeek(FileSystem* self, Stream* stream, long long offset, int origin) {
+  if (!IsKnownOrigin(origin)) return Fail(self, kErrorInvalidParameter);
+  if (lseek(stream->descriptor, static_cast<off_t>(offset), SeekOrigin(origin)) >= 0) return 1;
+  return errno == EINVAL ? Fail(self, kErrorNegativeSeek) : FailWithErrno(self);
+}
+
+long long HostTell(FileSystem* self, Stream* stream) {
+  off_t position = lseek(stream->descriptor, 0, SEEK_CUR);
+  if (position < 0) FailWithErrno(self);
+  return position;
+}
+
+int HostClose(FileSystem* self, Stream* stream) {
+  int result = close(stream->descriptor);
+  delete stream;
+  return result == 0 ? 1 : FailWithErrno(self);
+}
+
+int HostFlushStream(FileSystem* self, Stream* stream) {
+  if (fdatasync(stream->descriptor) == 0) return 1;
+  return FailWithErrno(self);
+}
+
+FileHandle* HostOpenExisting(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  struct stat status;
+  if (!MapPath(self, path, hostPath)) return nullptr;
+  int descriptor = OpenHostFile(self, hostPath, O_WRONLY, &status);
+  return descriptor < 0 ? nullptr : Hand(self, descriptor, FileHandle{descriptor, 0});
+}
+
+int HostSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
+  if (offset < 0) return Fail(self, kErrorNegativeSeek);
+  file->pointer = offset;
+  return 1;
+}
+
+int HostSetEndOfFile(FileSystem* self, FileHandle* file) {
+  if (ftruncate(file->descriptor, static_cast<off_t>(file->pointer)) == 0) return 1;
+  return FailWithErrno(self);
+}
+
+void HostCloseHandle(FileSystem*, FileHandle* file) {
+  close(file->descriptor);
+  delete file;
+}
+
+// ---- Searches ----
+
+namespace {
+
+bool MatchesWildcards(const char16_t* pattern, const char16_t* name) {
+  if (*pattern == 0) return *name == 0;
+  if (*pattern == u'*') {
+    for (const char16_t* rest = name;; ++rest) {
+      if (MatchesWildcards(pattern + 1, rest)) return true;
+      if (*rest == 0) return false;
+    }
+  }
+  if (*name == 0) return false;
+  if (*pattern != u'?' && FoldCase(*pattern) != FoldCase(*name)) return false;
+  return MatchesWildcards(pattern + 1, name + 1);
+}
+
+// "*.*" takes every name, also one without a full stop, as on the device.
+bool MatchesPattern(const char16_t* pattern, const char16_t* name) {
+  return WideCompareNoCase(pattern, u"*.*") == 0 || MatchesWildcards(pattern, name);
+}
+
+// "\dir\*.*" into "\dir\" and "*.*"; a pattern without a separator is in the
+// root. The directory keeps its separator, so its last name is trimmed as a
+// name a separator follows.
+bool SplitPattern(const char16_t* full, char16_t* directory, char16_t* pattern) {
+  int length = WideLength(full);
+  if (length >= kPathCapacity) return false;
+  int separator = length - 1;
+  while (separator >= 0 && !IsPathSeparator(full[separator])) --separator;
+  WideCopyBounded(directory, full, separator + 2);
+  WideCopy(pattern, full + separator + 1);
+  return true;
+}
+
+uint32_t AttributesOf(const struct stat& status) {
+  uint32_t attributes = 0;
+  if (S_ISDIR(status.st_mode)) attributes |= kAttributeDirectory;
+  if (!S_ISLNK(status.st_mode) && IsReadOnlyMode(status.st_mode)) attributes |= kAttributeReadOnly;
+  return attributes == 0 ? kAttributeNormal : attributes;
+}
+
+bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
+  while (dirent* found = readdir(search->directory)) {
+    struct stat status;
+    if (IsDotName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
+        !MatchesPattern(search->pattern, entry->name) ||
+        fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      continue;
+    }
+    entry->attributes = AttributesOf(status);
+    return true;
+  }
+  return false;
+}
+
+bool GiveDotEntry(Search* search, DirectoryEntry* entry) {
+  while (search->dotsGiven < 2) {
+    const char16_t* name = search->dotsGiven++ == 0 ? u"." : u"..";
+    if (MatchesPattern(search->pattern, name)) {
+      WideCopy(entry->name, name);
+      entry->attributes = kAttributeDirectory;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool NextEntry(Search* search, DirectoryEntry* entry) {
+  if (GiveDotEntry(search, entry)) return true;
+  if (search->hasPending) {
+    *entry = search->pending;
+    search->hasPending = false;
+    return true;
+  }
+  return ReadMatchingEntry(search, entry);
+}
+
+// A missing directory is a missing path (3), as on the device; searching in
+// a file (or a link) as if it were a directory is refused with the device's
+// own code, which the logic does not take for "nothing there".
+uint32_t OpenDirectoryError(const char* hostPath) {
+  int error = errno;
+  struct stat status;
+  if (error == ENOENT) return kErrorPathNotFound;
+  if (lstat(hostPath, &status) == 0 && !S_ISDIR(status.st_mode)) return kErrorDirectory;
+  return DeviceError(error, hostPath);
+}
+
+DIR* OpenDirectory(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  if (!MapPath(self, path, hostPath)) return nullptr;
+  int descriptor = open(hostPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (descriptor < 0) {
+    Fail(self, OpenDirectoryError(hostPath));
+    return nullptr;
+  }
+  DIR* directory = fdopendir(descriptor);
+  if (directory == nullptr) {
+    FailWithErrno(self, hostPath);
+    close(descriptor);
+  }
+  return directory;
+}
+
+}  // namespace
+
+// A directory with nothing in it but "." and ".." yields nothing at all, as
+// the logic expects of an empty directory.
+Search* HostFindFirst(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry) {
+  char16_t directoryPath[kPathCapacity];
+  Search* search = new (std::nothrow) Search{};
+  if (search == nullptr) {
+    Fail(self, kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  if (!SplitPattern(pattern, directoryPath, search->pattern)) {
+    Fail(self, kErrorPathNotFound);
+  } else if ((search->directory = OpenDirectory(self, directoryPath)) != nullptr) {
+    search->hasPending = ReadMatchingEntry(search, &search->pending);
+    if (search->hasPending && NextEntry(search, entry)) return search;
+    Fail(self, kErrorFileNotFound);
+  }
+  HostFindClose(self, search);
+  return nullptr;
+}
+
+int HostFindNext(FileSystem* self, Search* search, DirectoryEntry* entry) {
+  return NextEntry(search, entry) ? 1 : Fail(self, kErrorNoMoreFiles);
+}
+
+void HostFindClose(FileSystem*, Search* search) {
+  if (search->directory != nullptr) closedir(search->directory);
+  delete search;
+}
+
+// ---- Copies ----
+
+namespace {
+
+constexpr size_t kFallbackChunk = 1 << 20;
+constexpr size_t kKernelChunk = 1 << 30;
+
+struct CopyFiles {
+  int input = -1;
+  struct stat source;
+  int output = -1;
+  struct stat target;
+  bool created = false;
+  char targetPath[kHostPathCapacity];  // for telling the device code of a later failure
+};
+
+// Paths spelled as on disk open with one kernel lookup; any other path is
+// mapped name by name, which also tells the device's code for a refusal.
+bool OpenSource(FileSystem* self, const char16_t* from, CopyFiles* files) {
+  char path[kHostPathCapacity];
+  if (SpellPath(self, from, path)) {
+    files->input = OpenWithoutLinks(self, path, O_RDONLY);
+    if (files->input >= 0 && IsUsableFile(files->input, false, &files->source)) return true;
+    if (files->input >= 0) close(files->input);
+  }
+  if (!MapPath(self, from, path)) return false;
+  files->input = OpenHostFile(self, path, O_RDONLY, &files->source);
+  return files->input >= 0;
+}
+
+// The last name of a target path and the path of its directory below the root.
+struct TargetName {
+  char* name;
+  std::string directory;
+  char16_t wide[kPathCapacity];
+};
+
+// False for the root itself, which is no file.
+bool SplitTarget(FileSystem* self, char* targetPath, TargetName* target) {
+  const char* relative = BelowRoot(self, targetPath);
+  char* slash = strrchr(targetPath, '/');
+  if (*relative == 0 || slash == nullptr) return false;
+  target->name = slash + 1;
+  target->directory.assign(relative, slash > relative ? static_cast<size_t>(slash - relative) : 0);
+  return Utf16FromUtf8(target->name, target->wide, kPathCapacity);
+}
+
+int OpenDirectoryOf(FileSystem* self, char* targetPath, const TargetName& target, bool spelled) {
+  target.name[-1] = 0;
+  int directory = spelled ? OpenWithoutLinks(self, targetPath, O_RDONLY | O_DIRECTORY)
+                          : open(targetPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  target.name[-1] = '/';
+  return directory;
+}
+
+// Looks the target's name up in its directory, reached as spelled or else
+// name by name; the directory is listed once and then known by its path.
+bool LookUpTarget(FileSystem* self, const char16_t* to, CopyFiles* files, TargetName* target,
+                  bool* exists, std::string* found) {
+  int directory = -1;
+  if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, target)) {
+    directory = OpenDirectoryOf(self, files->targetPath, *target, true);
+  }
+  if (directory < 0) {
+    if (!MapPath(self, to, files->targetPath)) return false;
+    if (!SplitTarget(self, files->targetPath, target)) return Fail(self, kErrorAccessDenied);
+    directory = OpenDirectoryOf(self, files->targetPath, *target, false);
+    if (directory < 0) {
+      return Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
+    }
+  }
+  *exists = FindHostName(self, directory, target->directory.c_str(), target->wide, found);
+  close(directory);
+  return true;
+}
+
+// An existing target in any letter case is written in place; a new one is
+// created with the source's mode, so nothing changes the mode afterwards.
+// A target in a directory known by its spelling needs no lookup of its own.
+bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
+  TargetName target;
+  bool exists = false;
+  std::string found;
+  bool known = SpellPath(self, to, files->targetPath) &&
+               SplitTarget(self, files->targetPath, &target) &&
+               FindKnownName(self, target.directory.c_str(), target.wide, &exists, &found);
+  if (!known && !LookUpTarget(self, to, files, &target, &exists, &found)) return false;
+  if (exists) {
+    if (static_cast<size_t>(target.name - files->targetPath) + found.size() >= kHostPathCapacity) {
+      return Fail(self, kErrorPathNotFound);
+    }
+    strcpy(target.name, found.c_str());
+    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY);
+  } else {
+    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY | O_CREAT | O_EXCL,
+                                     files->source.st_mode & 07777);
+    files->created = files->output >= 0;
+  }
+  if (files->output < 0) return FailWithErrno(self, files->targetPath);
+  if (files->created || IsUsableFile(files->output, true, &files->target)) return true;
+  close(files->output);
+  return Fail(self, kErrorAccessDenied);
+}
+
+// copy_file_range is missing or refused across some file systems.
+bool KernelCannotCopy(int hostError) {
+  return hostError == EXDEV || hostError == ENOSYS || hostError == EINVAL ||
+         hostError == EOPNOTSUPP || hostError == EPERM;
+}
+
+bool CopyByReading(int from, int to) {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFallbackChunk]);
+  if (buffer == nullptr) return false;
+  ssize_t got;
+  bool ok = true;
+  while (ok && (got = read(from, buffer.get(), kFallbackChunk)) != 0) {
+    if (got < 0) {
+      ok = errno == EINTR;
+      continue;
+    }
+    for (ssize_t done = 0; ok && done < got;) {
+      ssize_t put = write(to, buffer.get() + done, static_cast<size_t>(got - done));
+      if (put > 0) done += put;
+      ok = put > 0 || (put < 0 && errno == EINTR);
+    }
+  }
+  return ok;
+}
+
+// Both descriptors start at offset 0; each way of copying moves them on, so
+// the fallback continues where the kernel stopped.
+bool CopyContents(int from, int to) {
+  for (;;) {
+    ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
+    if (copied == 0) return true;
+    if (copied > 0 || errno == EINTR) continue;
+    return KernelCannotCopy(errno) && CopyByReading(from, to);
+  }
+}
+
+// The target takes the source's read-only flag, as the device's copy does,
+// and on the host its execute bits too, so a copied program still starts.
+// A new target has them already unless the umask took some away.
+bool ModeIsTheSource(FileSystem* self, const CopyFiles& files) {
+  mode_t wanted = files.source.st_mode & 07777;
+  if (files.created) return (wanted & (HostState(self)->creationMask | 07000)) == 0;
+  return (files.target.st_mode & 07777) == wanted;
+}
+
+bool CopyOpenFiles(FileSystem* self, const CopyFiles& files) {
+  // Emptying the target would lose the source when both are one file.
+  if (!files.created && files.source.st_dev == files.target.st_dev &&
+      files.source.st_ino == files.target.st_ino) {
+    return Fail(self, kErrorSharingViolation);
+  }
+  bool emptied = files.created || files.target.st_size == 0 || ftruncate(files.output, 0) == 0;
+  bool copied = emptied && CopyContents(files.input, files.output) &&
+                (ModeIsTheSource(self, files) || fchmod(files.output, files.source.st_mode & 07777) == 0);
+  return copied || FailWithErrno(self, files.targetPath);
+}
+
+}  // namespace
+
+// Copies over the target in place, as the device does: the target is opened,
+// emptied and written, never replaced by a new file.
+int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
+  CopyFiles files;
+  if (!OpenSource(self, from, &files)) return 0;
+  if (!OpenTarget(self, to, &files)) {
+    close(files.input);
+    return 0;
+  }
+  bool copied = CopyOpenFiles(self, files);
+  close(files.input);
+  if (close(files.output) != 0 && copied) return FailWithErrno(self, files.targetPath);
+  return copied ? 1 : 0;
+}
+
+// ---- Directories and files ----
+
+namespace {
+
+// Maps path and reads the status of what it names, without following a link.
+bool StatusOf(FileSystem* self, const char16_t* path, char* hostPath, struct stat* status) {
+  if (!MapPath(self, path, hostPath)) return false;
+  if (lstat(hostPath, status) == 0) return true;
+  return FailWithErrno(self, hostPath);
+}
+
+// Makes the entries of the directory holding hostPath durable.
+bool FlushParentDirectory(char* hostPath) {
+  char* slash = strrchr(hostPath, '/');
+  if (slash == nullptr) return false;
+  *slash = 0;
+  int descriptor = open(slash == hostPath ? "/" : hostPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  *slash = '/';
+  if (descriptor < 0) return false;
+  bool flushed = fsync(descriptor) == 0;
+  close(descriptor);
+  return flushed;
+}
+
+// Where the file system cannot rename without replacing, a hard link does
+// the same: it fails when the target exists.
+int RenameNoReplace(const char* from, const char* to) {
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (link(from, to) != 0) return -1;
+  return unlink(from);
+}
+
+}  // namespace
+
+// Matching names ignoring case makes "DATA" an existing "data": 183.
+int HostCreateDirectory(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  struct stat status;
+  if (!MapPath(self, path, hostPath)) return 0;
+  if (lstat(hostPath, &status) == 0) return Fail(self, kErrorAlreadyExists);
+  if (mkdir(hostPath, 0777) == 0) return 1;
+  return FailWithErrno(self, hostPath);
+}
+
+int HostRemoveDirectory(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  struct stat status;
+  if (!StatusOf(self, path, hostPath, &status)) return 0;
+  if (!S_ISDIR(status.st_mode)) return Fail(self, kErrorPathNotFound);
+  if (rmdir(hostPath) == 0) return 1;
+  return FailWithErrno(self, hostPath);
+}
+
+// The mode bits are checked here because root may unlink anything.
+int HostDeleteFile(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  struct stat status;
+  if (!StatusOf(self, path, hostPath, &status)) return 0;
+  if (S_ISDIR(status.st_mode)) return Fail(self, kErrorAccessDenied);
+  if (!S_ISLNK(status.st_mode) && IsReadOnlyMode(status.st_mode)) {
+    return Fail(self, kErrorAccessDenied);
+  }
+  if (unlink(hostPath) == 0) return 1;
+  return FailWithErrno(self, hostPath);
+}
+
+// Only the read-only flag has a host form. A link has no attributes of its
+// own, and changing its target's would reach past the link.
+int HostSetAttributes(FileSystem* self, const char16_t* path, uint32_t attributes) {
+  char hostPath[kHostPathCapacity];
+  struct stat status;
+  if (!StatusOf(self, path, hostPath, &status)) return 0;
+  if (S_ISLNK(status.st_mode)) return 1;
+  mode_t mode = status.st_mode & 07777;
+  mode = (attributes & kAttributeReadOnly) != 0 ? mode & ~0222 : mode | S_IWUSR;
+  if (chmod(hostPath, mode) == 0) return 1;
+  return FailWithErrno(self, hostPath);
+}
+
+// A move never replaces: the replace protocol above it relies on that to
+// tell a finished step from an unfinished one.
+int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
+  char hostFrom[kHostPathCapacity];
+  char hostTo[kHostPathCapacity];
+  struct stat status;
+  if (!StatusOf(self, from, hostFrom, &status) || !MapPath(self, to, hostTo)) return 0;
+  if (S_ISDIR(status.st_mode)) return Fail(self, kErrorAccessDenied);
+  if (lstat(hostTo, &status) == 0) return Fail(self, kErrorAlreadyExists);
+  if (RenameNoReplace(hostFrom, hostTo) != 0) return FailWithErrno(self, hostTo);
+  if (!FlushParentDirectory(hostTo) || !FlushParentDirectory(hostFrom)) {
+    return FailWithErrno(self, hostTo);
+  }
+  return 1;
+}
+
+int HostFlushVolume(FileSystem* self, const char16_t* path) {
+  char hostPath[kHostPathCapacity];
+  if (!MapPath(self, path, hostPath)) return 0;
+  int descriptor = open(hostPath, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (descriptor < 0) return FailWithErrno(self, hostPath);
+  int synced = syncfs(descriptor);
+  int error = errno;
+  close(descriptor);
+  if (synced == 0) return 1;
+  errno = error;
+  return FailWithErrno(self, hostPath);
+}
+
+}  // namespace nimbora
