@@ -219,7 +219,8 @@ void BenchHandOff(const char* program, const fs::path& work, const std::string& 
   unsetenv("NIMBORA_FONT_CACHE");
   fs::remove_all(root);
   fs::remove(launchTimes);
-  std::printf("  nothing to apply, %-22s hand-off %6.1f ms (goal: at most 10 ms), whole process %6.1f ms\n",
+  std::printf("  nothing to apply, %-22s hand-off %6.1f ms (goal: at most 10 ms), "
+              "whole process %6.1f ms\n",
               fontCache.empty() ? "matching fonts afresh:" : "font matches kept:",
               Median(handOff) * 1e3, Median(whole) * 1e3);
 }
@@ -238,9 +239,13 @@ fs::path MakeWorkDirectory(const char* parent) {
 // With --hand-off first, only the start with nothing to apply is timed.
 int main(int argc, char** argv) {
   bool handOffOnly = argc > 1 && std::strcmp(argv[1], "--hand-off") == 0;
-  if (handOffOnly) --argc, ++argv;
+  if (handOffOnly) {
+    --argc;
+    ++argv;
+  }
   if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: nimbora_bench [--hand-off] NIMBORA_UPDATE [TMPFS_DIR [DISK_DIR]]\n");
+    std::fprintf(stderr,
+                 "usage: nimbora_bench [--hand-off] NIMBORA_UPDATE [TMPFS_DIR [DISK_DIR]]\n");
     return 2;
   }
   const char* program = argv[1];

@@ -126,7 +126,9 @@ void LoadFontMatches(HostSession* session) {
   }
   free(line);
   fclose(file);
-  if (valid) session->faceMatches.insert(session->faceMatches.end(), matches.begin(), matches.end());
+  if (valid) {
+    session->faceMatches.insert(session->faceMatches.end(), matches.begin(), matches.end());
+  }
 }
 
 // Only a session that asked fontconfig itself has something new to keep.

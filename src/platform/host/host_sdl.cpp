@@ -16,10 +16,10 @@ namespace nimbora {
 namespace {
 
 // The SDL functions used here, resolved from the library when it is loaded.
-#define NIMBORA_SDL_FUNCTIONS(X)                                                        \
-  X(SDL_Init) X(SDL_GetError) X(SDL_Quit) X(SDL_CreateWindow) X(SDL_DestroyWindow)      \
+#define NIMBORA_SDL_FUNCTIONS(X)                                                          \
+  X(SDL_Init) X(SDL_GetError) X(SDL_Quit) X(SDL_CreateWindow) X(SDL_DestroyWindow)        \
   X(SDL_CreateRenderer) X(SDL_DestroyRenderer) X(SDL_CreateTexture) X(SDL_DestroyTexture) \
-  X(SDL_UpdateTexture) X(SDL_RenderClear) X(SDL_RenderCopy) X(SDL_RenderPresent)        \
+  X(SDL_UpdateTexture) X(SDL_RenderClear) X(SDL_RenderCopy) X(SDL_RenderPresent)          \
   X(SDL_WarpMouseInWindow) X(SDL_ShowCursor) X(SDL_WaitEventTimeout) X(SDL_PollEvent)
 
 struct SdlFunctions {
@@ -103,14 +103,15 @@ void ShowPresentation(const char16_t* title) {
   HostSession* session = hostSession;
   if (!session->sdlStarted || session->sdlWindow != nullptr) return;
   std::string name = Utf8Of(title, WideLength(title));
-  session->sdlWindow = Sdl()->SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                        SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
-                                        SDL_WINDOW_SHOWN);
+  session->sdlWindow =
+      Sdl()->SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                              kScreenWidth, kScreenHeight, SDL_WINDOW_SHOWN);
   if (session->sdlWindow == nullptr) return;
   session->renderer = Sdl()->SDL_CreateRenderer(session->sdlWindow, -1, 0);
   if (session->renderer != nullptr) {
-    session->texture = Sdl()->SDL_CreateTexture(session->renderer, SDL_PIXELFORMAT_RGB888,
-                                         SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
+    session->texture =
+        Sdl()->SDL_CreateTexture(session->renderer, SDL_PIXELFORMAT_RGB888,
+                                 SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
   }
   PresentScreen();
 }
