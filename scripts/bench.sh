@@ -2,8 +2,9 @@
 # Builds an optimised tree in build-bench/ and runs the benchmarks: applying a
 # 100 MB package by the whole nimbora-update process against cp -r, on a
 # memory file system and on disk, at 2,000 and 20,000 files; profile lookups;
-# an idle start. Optional arguments: a directory on a memory file system
-# (default /dev/shm) and one on disk (default /var/tmp).
+# the hand-off of a start with nothing to apply. Optional arguments: --hand-off
+# to time only that start, a directory on a memory file system (default
+# /dev/shm) and one on disk (default /var/tmp).
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh

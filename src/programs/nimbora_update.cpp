@@ -25,11 +25,15 @@ const char kUsage[] =
     "                   enter, escape, ctrl+LETTER, separated by commas\n"
     "  --screens DIR    write the screen as DIR/001.png, 002.png ... at every wait\n"
     "  --draw-log FILE  write one JSON line per drawing and window event\n"
+    "  --launch-times FILE  append the monotonic clock (ns) at each program start\n"
     "Exit status: the Updater's (0); 2 for wrong usage; 3 when a headless run\n"
-    "waits for a key and none is left.\n";
+    "waits for a key and none is left.\n"
+    "Font matches are kept in $NIMBORA_FONT_CACHE (empty: not kept), by default\n"
+    "$XDG_CACHE_HOME/nimbora/font-matches or ~/.cache/nimbora/font-matches.\n";
 
 struct Arguments {
-  nimbora::HostOptions options{".", false, false, nullptr, nullptr, nullptr, 0, nullptr};
+  nimbora::HostOptions options{".", false, false, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                               nullptr};
   bool headless = false;
   std::string commandLine;
 };
@@ -42,8 +46,10 @@ int UsageError(const std::string& message) {
 // Returns -1 when the program is to run, otherwise its exit status.
 int Parse(int argc, char** argv, Arguments* arguments) {
   const char** values[] = {&arguments->options.root, &arguments->options.keys,
-                           &arguments->options.screensDir, &arguments->options.drawLogPath};
-  const char* valueOptions[] = {"--root", "--keys", "--screens", "--draw-log"};
+                           &arguments->options.screensDir, &arguments->options.drawLogPath,
+                           &arguments->options.launchTimes};
+  const char* valueOptions[] = {"--root", "--keys", "--screens", "--draw-log", "--launch-times"};
+  constexpr int kValueOptions = sizeof valueOptions / sizeof *valueOptions;
   int i = 1;
   for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
     std::string option = argv[i];
@@ -64,8 +70,8 @@ int Parse(int argc, char** argv, Arguments* arguments) {
       continue;
     }
     int known = 0;
-    while (known < 4 && option != valueOptions[known]) ++known;
-    if (known == 4) return UsageError("unknown option " + option);
+    while (known < kValueOptions && option != valueOptions[known]) ++known;
+    if (known == kValueOptions) return UsageError("unknown option " + option);
     if (++i == argc) return UsageError(option + " needs a value");
     *values[known] = argv[i];
   }
@@ -76,6 +82,16 @@ int Parse(int argc, char** argv, Arguments* arguments) {
   return -1;
 }
 
+// "" when the matches are not to be kept.
+std::string FontCachePath() {
+  if (const char* chosen = getenv("NIMBORA_FONT_CACHE")) return chosen;
+  const char* cache = getenv("XDG_CACHE_HOME");
+  const char* home = getenv("HOME");
+  if (cache != nullptr && *cache == '/') return std::string(cache) + "/nimbora/font-matches";
+  if (home != nullptr && *home == '/') return std::string(home) + "/.cache/nimbora/font-matches";
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +100,8 @@ int main(int argc, char** argv) {
   if (status >= 0) return status;
   const char* display = getenv("DISPLAY");
   arguments.options.window = !arguments.headless && display != nullptr && *display != 0;
+  std::string fontCache = FontCachePath();
+  if (!fontCache.empty()) arguments.options.fontCache = fontCache.c_str();
 
   char error[512];
   if (!nimbora::HostStart(&arguments.options, error, sizeof error)) return UsageError(error);

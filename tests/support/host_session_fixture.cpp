@@ -37,7 +37,7 @@ void HostSessionTest::Restart(const char* keys, const char* screensDir) {
 void HostSessionTest::Start(const char* keys, const char* screensDir) {
   std::string log = HostPath("draw.log");
   HostOptions options{root.c_str(), false,           true,    keys, screensDir,
-                      log.c_str(),  fixedFontAdvance, nullptr};
+                      log.c_str(),  fixedFontAdvance, nullptr, nullptr, nullptr};
   char error[200] = "";
   ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
 }

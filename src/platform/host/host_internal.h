@@ -4,6 +4,7 @@
 //   host_session.cpp  options, start and finish, clock, waits, draw log, shell
 //   host_window.cpp   window classes, the window, messages, keys, resources
 //   host_screen.cpp   framebuffer, drawing objects, fonts, text, PNG screens
+//   host_font_cache.cpp  font matches kept across runs
 //   host_sdl.cpp      the optional SDL window that shows the framebuffer
 #pragma once
 
@@ -118,6 +119,7 @@ struct HostSession {
   uint64_t realStart;    // monotonic milliseconds at the start
   uint64_t virtualTime;  // the virtual clock's milliseconds
   FILE* drawLog;
+  std::string launchTimesPath;  // "" when launch times are not written
 
   // Window (host_window.cpp).
   std::vector<RegisteredClass> classes;
@@ -141,6 +143,8 @@ struct HostSession {
   FT_Library fontLibrary;
   FcConfig* fontConfig;
   std::vector<FaceMatch> faceMatches;
+  std::string fontCachePath;  // "" when matches are not kept across runs
+  bool fontCacheRead;
 
   // SDL window (host_sdl.cpp).
   bool sdlStarted;
@@ -176,6 +180,13 @@ uint32_t RgbOf(Colour colour);
 void FillScreenRect(const Rect& rect, uint32_t rgb);  // right and bottom excluded
 void ReleaseScreen(HostSession* session);            // every object, font and handle
 bool WriteScreenPng(const char* path);
+
+// Font matches kept across runs (host_font_cache.cpp).
+// Adds to the session's matches those of the cache file that still hold for
+// the fonts and font configuration on the system; once per session.
+void LoadFontMatches(HostSession* session);
+// Writes the session's system matches when it has set up fontconfig.
+void SaveFontMatches(HostSession* session);
 
 // SDL window (host_sdl.cpp).
 bool OpenPresentation(std::string* error);

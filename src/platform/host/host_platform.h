@@ -24,6 +24,12 @@ struct HostOptions {
   // When set, every face a program asks for is drawn with this font file
   // (the default font, which no program names, keeps its system match).
   const char* fontFile;
+  // The file keeping font matches from one run to the next, or nullptr to
+  // match afresh in every run.
+  const char* fontCache;
+  // When set, each request to start a program appends to this file the
+  // monotonic clock's time in nanoseconds, to time the hand-off from outside.
+  const char* launchTimes;
 };
 
 // Starts the host session: installs the host file system over root and the

@@ -5,7 +5,8 @@
 // character cell (ascent plus descent), a logical width the average
 // character width. Faces are found with fontconfig, so a missing face falls
 // back to its best match; fontconfig and FreeType are set up only when text
-// is first measured or drawn, and each face is matched once per session.
+// is first measured or drawn, and each face is matched once per session
+// (or taken from the matches kept across runs).
 #include "platform/host/host_internal.h"
 
 #include <png.h>
@@ -112,6 +113,7 @@ bool MatchSystemFont(FaceMatch* match) {
 // The file that draws a face, matched once per session; nullptr when none.
 const FaceMatch* MatchFace(const std::string& name, int weight, bool italic, bool named) {
   bool byFontFile = named && !hostSession->fontFile.empty();
+  if (!byFontFile) LoadFontMatches(hostSession);
   for (const FaceMatch& match : hostSession->faceMatches) {
     if (match.name == name && match.weight == weight && match.italic == italic &&
         match.byFontFile == byFontFile) {

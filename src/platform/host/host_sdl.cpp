@@ -1,6 +1,11 @@
 // A real window of the screen's size showing the framebuffer, and the
-// keyboard as the panel's key input.
+// keyboard as the panel's key input. SDL pulls in dozens of display and
+// sound libraries, so it is loaded only when a window is asked for: a
+// headless run never pays for it.
 #include <SDL.h>
+#include <dlfcn.h>
+
+#include <cstring>
 
 #include "base/wide_string.h"
 
@@ -9,6 +14,41 @@
 namespace nimbora {
 
 namespace {
+
+// The SDL functions used here, resolved from the library when it is loaded.
+#define NIMBORA_SDL_FUNCTIONS(X)                                                          \
+  X(SDL_Init) X(SDL_GetError) X(SDL_Quit) X(SDL_CreateWindow) X(SDL_DestroyWindow)        \
+  X(SDL_CreateRenderer) X(SDL_DestroyRenderer) X(SDL_CreateTexture) X(SDL_DestroyTexture) \
+  X(SDL_UpdateTexture) X(SDL_RenderClear) X(SDL_RenderCopy) X(SDL_RenderPresent)          \
+  X(SDL_WarpMouseInWindow) X(SDL_ShowCursor) X(SDL_WaitEventTimeout) X(SDL_PollEvent)
+
+struct SdlFunctions {
+#define NIMBORA_SDL_POINTER(name) decltype(&::name) name;
+  NIMBORA_SDL_FUNCTIONS(NIMBORA_SDL_POINTER)
+#undef NIMBORA_SDL_POINTER
+};
+
+bool Resolve(void* library, const char* name, void* pointer) {
+  void* symbol = dlsym(library, name);
+  memcpy(pointer, &symbol, sizeof symbol);
+  return symbol != nullptr;
+}
+
+// Loaded once per process and kept: display libraries are not made to be
+// unloaded. nullptr when the library or one of its functions is missing.
+const SdlFunctions* Sdl() {
+  static SdlFunctions functions;
+  static bool loaded = [] {
+    void* library = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return false;
+    bool all = true;
+#define NIMBORA_SDL_RESOLVE(name) all = Resolve(library, #name, &functions.name) && all;
+    NIMBORA_SDL_FUNCTIONS(NIMBORA_SDL_RESOLVE)
+#undef NIMBORA_SDL_RESOLVE
+    return all;
+  }();
+  return loaded ? &functions : nullptr;
+}
 
 struct KeyMapping {
   SDL_Keycode key;
@@ -45,8 +85,14 @@ void Handle(const SDL_Event& event) {
 }  // namespace
 
 bool OpenPresentation(std::string* error) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    *error = std::string("cannot open a window: ") + SDL_GetError();
+  const SdlFunctions* sdl = Sdl();
+  if (sdl == nullptr) {
+    const char* reason = dlerror();
+    *error = std::string("cannot open a window: ") + (reason == nullptr ? "no SDL" : reason);
+    return false;
+  }
+  if (sdl->SDL_Init(SDL_INIT_VIDEO) != 0) {
+    *error = std::string("cannot open a window: ") + sdl->SDL_GetError();
     return false;
   }
   hostSession->sdlStarted = true;
@@ -57,14 +103,15 @@ void ShowPresentation(const char16_t* title) {
   HostSession* session = hostSession;
   if (!session->sdlStarted || session->sdlWindow != nullptr) return;
   std::string name = Utf8Of(title, WideLength(title));
-  session->sdlWindow = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                        SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
-                                        SDL_WINDOW_SHOWN);
+  session->sdlWindow =
+      Sdl()->SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                              kScreenWidth, kScreenHeight, SDL_WINDOW_SHOWN);
   if (session->sdlWindow == nullptr) return;
-  session->renderer = SDL_CreateRenderer(session->sdlWindow, -1, 0);
+  session->renderer = Sdl()->SDL_CreateRenderer(session->sdlWindow, -1, 0);
   if (session->renderer != nullptr) {
-    session->texture = SDL_CreateTexture(session->renderer, SDL_PIXELFORMAT_RGB888,
-                                         SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
+    session->texture =
+        Sdl()->SDL_CreateTexture(session->renderer, SDL_PIXELFORMAT_RGB888,
+                                 SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
   }
   PresentScreen();
 }
@@ -72,39 +119,39 @@ void ShowPresentation(const char16_t* title) {
 void PresentScreen() {
   HostSession* session = hostSession;
   if (session->texture == nullptr) return;
-  SDL_UpdateTexture(session->texture, nullptr, session->pixels, kScreenWidth * 4);
-  SDL_RenderClear(session->renderer);
-  SDL_RenderCopy(session->renderer, session->texture, nullptr, nullptr);
-  SDL_RenderPresent(session->renderer);
+  Sdl()->SDL_UpdateTexture(session->texture, nullptr, session->pixels, kScreenWidth * 4);
+  Sdl()->SDL_RenderClear(session->renderer);
+  Sdl()->SDL_RenderCopy(session->renderer, session->texture, nullptr, nullptr);
+  Sdl()->SDL_RenderPresent(session->renderer);
 }
 
 void MovePresentationPointer(int x, int y) {
   if (hostSession != nullptr && hostSession->sdlWindow != nullptr) {
-    SDL_WarpMouseInWindow(hostSession->sdlWindow, x, y);
+    Sdl()->SDL_WarpMouseInWindow(hostSession->sdlWindow, x, y);
   }
 }
 
 void HidePresentationPointer() {
-  if (hostSession != nullptr && hostSession->sdlStarted) SDL_ShowCursor(SDL_DISABLE);
+  if (hostSession != nullptr && hostSession->sdlStarted) Sdl()->SDL_ShowCursor(SDL_DISABLE);
 }
 
 void PumpPresentation(int waitMilliseconds) {
   if (!hostSession->sdlStarted) return;
   SDL_Event event;
-  bool got = waitMilliseconds > 0 ? SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
-                                  : SDL_PollEvent(&event) != 0;
+  bool got = waitMilliseconds > 0 ? Sdl()->SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
+                                  : Sdl()->SDL_PollEvent(&event) != 0;
   while (got) {
     Handle(event);
-    got = SDL_PollEvent(&event) != 0;
+    got = Sdl()->SDL_PollEvent(&event) != 0;
   }
 }
 
 void ClosePresentation() {
   HostSession* session = hostSession;
-  if (session->texture != nullptr) SDL_DestroyTexture(session->texture);
-  if (session->renderer != nullptr) SDL_DestroyRenderer(session->renderer);
-  if (session->sdlWindow != nullptr) SDL_DestroyWindow(session->sdlWindow);
-  if (session->sdlStarted) SDL_Quit();
+  if (session->texture != nullptr) Sdl()->SDL_DestroyTexture(session->texture);
+  if (session->renderer != nullptr) Sdl()->SDL_DestroyRenderer(session->renderer);
+  if (session->sdlWindow != nullptr) Sdl()->SDL_DestroyWindow(session->sdlWindow);
+  if (session->sdlStarted) Sdl()->SDL_Quit();
   session->texture = nullptr;
   session->renderer = nullptr;
   session->sdlWindow = nullptr;

@@ -26,11 +26,13 @@ namespace {
 
 constexpr int kWindowPollMilliseconds = 50;
 
-uint64_t MonotonicMilliseconds() {
+uint64_t MonotonicNanoseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
 }
+
+uint64_t MonotonicMilliseconds() { return MonotonicNanoseconds() / 1000000u; }
 
 uint64_t SessionNow(Clock*) {
   if (hostSession->virtualClock) return hostSession->virtualTime;
@@ -112,6 +114,8 @@ void KeepOptions(HostSession* session, const HostOptions* options) {
   session->fixedFontAdvance = options->fixedFontAdvance;
   if (options->fontFile != nullptr) session->fontFile = options->fontFile;
   if (options->screensDir != nullptr) session->screensDir = options->screensDir;
+  if (options->fontCache != nullptr) session->fontCachePath = options->fontCache;
+  if (options->launchTimes != nullptr) session->launchTimesPath = options->launchTimes;
 }
 
 bool CheckFontFile(const char* file, std::string* message) {
@@ -149,6 +153,15 @@ bool Spawn(const std::string& path) {
   return started;
 }
 
+void WriteLaunchTime() {
+  if (hostSession->launchTimesPath.empty()) return;
+  uint64_t now = MonotonicNanoseconds();
+  FILE* file = fopen(hostSession->launchTimesPath.c_str(), "a");
+  if (file == nullptr) return;
+  fprintf(file, "%llu\n", static_cast<unsigned long long>(now));
+  fclose(file);
+}
+
 }  // namespace
 
 int HostStart(const HostOptions* options, char* error, int capacity) {
@@ -176,6 +189,7 @@ void HostFinish(int exitCode) {
   WriteNextScreen();
   if (hostSession->drawLog != nullptr) fclose(hostSession->drawLog);
   ClosePresentation();
+  SaveFontMatches(hostSession);
   ReleaseScreen(hostSession);
   UseFileSystem(hostSession->previousFileSystem);
   UseClock(hostSession->previousClock);
@@ -253,6 +267,7 @@ int StartProgram(ExecuteRequest* request) {
   LogEvent("\"op\":\"launch\",\"path\":%s,\"ok\":%s",
            JsonString(Utf8Of(request->file, WideLength(request->file))).c_str(),
            started ? "true" : "false");
+  WriteLaunchTime();
   return started ? 1 : 0;
 }
 

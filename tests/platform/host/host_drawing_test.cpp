@@ -42,8 +42,8 @@ class HostDrawingTest : public HostSessionTest {
     ReleaseSurface();
     HostFinish(0);
     std::string log = HostPath("draw.log");
-    HostOptions options{root.c_str(), false,   true,    nullptr,
-                        nullptr,      log.c_str(), advance, fontFile};
+    HostOptions options{root.c_str(), false,   true,     nullptr, nullptr,
+                        log.c_str(),  advance, fontFile, nullptr, nullptr};
     char error[200] = "";
     ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
     PrepareSurface();
@@ -246,7 +246,8 @@ TEST_F(HostDrawingTest, TheFontUsedIsNamedAndAFontFileStandsInForEveryNamedFace)
 TEST_F(HostDrawingTest, AnUnreadableFontFileIsRefusedAtStart) {
   ReleaseSurface();
   HostFinish(0);
-  HostOptions options{root.c_str(), false, true, nullptr, nullptr, nullptr, 0, "/no/such.ttf"};
+  HostOptions options{root.c_str(), false, true,           nullptr, nullptr,
+                      nullptr,      0,     "/no/such.ttf", nullptr, nullptr};
   char error[200] = "";
   EXPECT_EQ(HostStart(&options, error, sizeof error), 0);
   EXPECT_STREQ(error, "cannot read the font file /no/such.ttf");
