@@ -237,34 +237,6 @@ int CrashDeleteFile(FileSystem* self, const char16_t* path) {
   return 1;
 }
 
-FileHandle* CrashOpenExisting(FileSystem* self, const char16_t* path) {
-  FileHandle* file = Forward(self)->openExisting(StateOf(self)->parent, path);
-  if (file != nullptr) Register(StateOf(self), file, path);
-  return file;
-}
-
-int CrashSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
-  if (!Forward(self)->setFilePointer(StateOf(self)->parent, file, offset)) return 0;
-  CrashOpenFile* entry = OpenEntry(StateOf(self), file);
-  if (entry != nullptr) entry->pointer = offset;
-  return 1;
-}
-
-int CrashSetEndOfFile(FileSystem* self, FileHandle* file) {
-  CrashFileSystemState* state = StateOf(self);
-  if (!Admit(self)) return 0;
-  int slot = TrackOpen(state, file);
-  if (!Forward(self)->setEndOfFile(state->parent, file)) return 0;
-  CrashOpenFile* entry = OpenEntry(state, file);
-  Record(state, slot, true, entry != nullptr ? entry->pointer : 0, 0);
-  return 1;
-}
-
-void CrashCloseHandle(FileSystem* self, FileHandle* file) {
-  Unregister(StateOf(self), file);
-  Forward(self)->closeHandle(StateOf(self)->parent, file);
-}
-
 uint32_t CrashLastError(FileSystem* self) {
   CrashFileSystemState* state = StateOf(self);
   return state->lastErrorIsOwn ? kErrorWriteFault : state->parent->lastError(state->parent);
@@ -357,10 +329,6 @@ void InitCrashFileSystem(FileSystem* fileSystem, CrashFileSystemState* state, Fi
                            CrashCopyFile,
                            CrashDeleteFile,
                            CrashSetAttributes,
-                           CrashOpenExisting,
-                           CrashSetFilePointer,
-                           CrashSetEndOfFile,
-                           CrashCloseHandle,
                            CrashLastError,
                            CrashFlushStream,
                            CrashMoveFile,

@@ -1,9 +1,8 @@
 // A file system for tests that wraps another and cuts the power after the
 // k-th change, in the manner of the crash tests of storage engines.
 //
-// Every change (a file created or emptied, bytes written, a length cut, a
-// copy, a delete, a move, a directory made or removed, attributes set, a
-// flush) is counted and forwarded. After the cut every change fails and
+// Every change (a file created or emptied, bytes written, a copy, a delete,
+// a move, a directory made or removed, attributes set, a flush) is counted and forwarded. After the cut every change fails and
 // nothing more reaches the wrapped tree. SettleAfterCut then turns that tree
 // into what a medium would hold when the power came back:
 //  - changes to names (files created, deleted, moved, copied onto; directories,
@@ -23,7 +22,7 @@
 namespace nimbora {
 
 constexpr int kCrashTrackedFiles = 32;        // files with data not yet durable
-constexpr int kCrashDataChanges = 1024;       // writes and length cuts, per run
+constexpr int kCrashDataChanges = 1024;       // writes, per run
 constexpr size_t kCrashBytes = 256 * 1024;    // their bytes and the durable contents
 constexpr int kCrashOpenFiles = 8;            // streams and handles open at once
 constexpr int kAllChanges = INT_MAX;
@@ -49,7 +48,7 @@ struct CrashTrackedFile {
 };
 
 struct CrashOpenFile {
-  const void* object;  // a Stream or a FileHandle of the wrapped file system
+  const void* object;  // a Stream of the wrapped file system
   char16_t path[kPathCapacity];
   long long pointer;   // a handle's file pointer
 };

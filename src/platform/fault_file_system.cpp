@@ -106,26 +106,6 @@ int FaultSetAttributes(FileSystem* self, const char16_t* path, uint32_t attribut
   return Parent(self)->setAttributes(Parent(self), path, attributes);
 }
 
-FileHandle* FaultOpenExisting(FileSystem* self, const char16_t* path) {
-  if (Judge(self, kOperationOpenExisting, path) != 0) return nullptr;
-  return Parent(self)->openExisting(Parent(self), path);
-}
-
-int FaultSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
-  if (Judge(self, kOperationSetFilePointer) != 0) return 0;
-  return Parent(self)->setFilePointer(Parent(self), file, offset);
-}
-
-int FaultSetEndOfFile(FileSystem* self, FileHandle* file) {
-  if (Judge(self, kOperationSetEndOfFile) != 0) return 0;
-  return Parent(self)->setEndOfFile(Parent(self), file);
-}
-
-void FaultCloseHandle(FileSystem* self, FileHandle* file) {
-  ++StateOf(self)->calls[kOperationCloseHandle];
-  Parent(self)->closeHandle(Parent(self), file);
-}
-
 int FaultFlushStream(FileSystem* self, Stream* stream) {
   if (Judge(self, kOperationFlushStream) != 0) return 0;
   return Parent(self)->flushStream(Parent(self), stream);
@@ -166,10 +146,6 @@ void InitFaultFileSystem(FileSystem* fileSystem, FaultFileSystemState* state, Fi
                            FaultCopyFile,
                            FaultDeleteFile,
                            FaultSetAttributes,
-                           FaultOpenExisting,
-                           FaultSetFilePointer,
-                           FaultSetEndOfFile,
-                           FaultCloseHandle,
                            FaultLastError,
                            FaultFlushStream,
                            FaultMoveFile,

@@ -24,10 +24,6 @@ enum FileOperation {
   kOperationCopyFile,
   kOperationDeleteFile,
   kOperationSetAttributes,
-  kOperationOpenExisting,
-  kOperationSetFilePointer,
-  kOperationSetEndOfFile,
-  kOperationCloseHandle,
   kOperationFlushStream,
   kOperationMoveFile,
   kOperationFlushVolume,
@@ -54,7 +50,7 @@ struct FaultFileSystemState {
   FaultHook hook;
   void* hookContext;
   int calls[kOperationCount];  // every call, by operation
-  int failableCalls;           // all calls but findClose and closeHandle, which cannot fail
+  int failableCalls;           // all calls but findClose, which cannot fail
   int faultsInjected;
   uint32_t ownError;
   bool lastErrorIsOwn;  // the last call was failed here rather than by the parent

@@ -39,12 +39,6 @@ int DeleteFileAt(const char16_t* path) { return current->deleteFile(current, pat
 int SetAttributesAt(const char16_t* path, uint32_t attributes) {
   return current->setAttributes(current, path, attributes);
 }
-FileHandle* OpenExistingFile(const char16_t* path) { return current->openExisting(current, path); }
-int SetFilePointerAt(FileHandle* file, long long offset) {
-  return current->setFilePointer(current, file, offset);
-}
-int SetEndOfFileAt(FileHandle* file) { return current->setEndOfFile(current, file); }
-void CloseFileHandle(FileHandle* file) { current->closeHandle(current, file); }
 uint32_t LastErrorCode() { return current->lastError(current); }
 int FlushStream(Stream* stream) { return current->flushStream(current, stream); }
 int MoveFileNoReplace(const char16_t* from, const char16_t* to) {

@@ -37,7 +37,6 @@ constexpr int kSeekEnd = 2;
 
 struct Stream;      // an open byte stream, owned by the backend
 struct Search;      // an open directory enumeration
-struct FileHandle;  // an existing file opened for the length cut
 
 struct DirectoryEntry {
   char16_t name[kPathCapacity];
@@ -69,12 +68,6 @@ struct FileSystem {
   int (*deleteFile)(FileSystem* self, const char16_t* path);
   int (*setAttributes)(FileSystem* self, const char16_t* path, uint32_t attributes);
 
-  // An existing file opened for writing, for cutting its length.
-  FileHandle* (*openExisting)(FileSystem* self, const char16_t* path);
-  int (*setFilePointer)(FileSystem* self, FileHandle* file, long long offset);
-  int (*setEndOfFile)(FileSystem* self, FileHandle* file);
-  void (*closeHandle)(FileSystem* self, FileHandle* file);
-
   uint32_t (*lastError)(FileSystem* self);
 
   // Durability, for changes that must survive a power cut. flushStream makes
@@ -105,10 +98,6 @@ int RemoveEmptyDirectory(const char16_t* path);
 int CopyFileOver(const char16_t* from, const char16_t* to);
 int DeleteFileAt(const char16_t* path);
 int SetAttributesAt(const char16_t* path, uint32_t attributes);
-FileHandle* OpenExistingFile(const char16_t* path);
-int SetFilePointerAt(FileHandle* file, long long offset);
-int SetEndOfFileAt(FileHandle* file);
-void CloseFileHandle(FileHandle* file);
 uint32_t LastErrorCode();
 int FlushStream(Stream* stream);
 int MoveFileNoReplace(const char16_t* from, const char16_t* to);

@@ -70,7 +70,6 @@ int Fail(FileSystem* self, uint32_t code) {
 
 Stream* AsStream(OverlayStream* stream) { return reinterpret_cast<Stream*>(stream); }
 OverlayStream* StreamOf(Stream* stream) { return reinterpret_cast<OverlayStream*>(stream); }
-OverlayStream* HandleOf(FileHandle* file) { return reinterpret_cast<OverlayStream*>(file); }
 OverlaySearch* SearchOf(Search* search) { return reinterpret_cast<OverlaySearch*>(search); }
 
 std::unique_ptr<Node> NewNode(Node* parent, const std::u16string& name, bool directory) {
@@ -441,31 +440,6 @@ int OverlaySetAttributes(FileSystem* self, const char16_t* path, uint32_t attrib
   return Finish(self, change, 0);
 }
 
-FileHandle* OverlayOpenExisting(FileSystem* self, const char16_t* path) {
-  Node* file;
-  uint32_t error = OpenTarget(self, Find(self, path), true, false, &file);
-  if (error != 0) {
-    Fail(self, error);
-    return nullptr;
-  }
-  return reinterpret_cast<FileHandle*>(new OverlayStream{file->content, 0, true, false, path});
-}
-
-int OverlaySetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
-  if (offset < 0) return Fail(self, kErrorNegativeSeek);
-  HandleOf(file)->position = offset;
-  return 1;
-}
-
-int OverlaySetEndOfFile(FileSystem* self, FileHandle* file) {
-  OverlayStream* open = HandleOf(file);
-  RecordFirstWrite(self, open);
-  open->content->data.resize(static_cast<size_t>(open->position));
-  return 1;
-}
-
-void OverlayCloseHandle(FileSystem*, FileHandle* file) { delete HandleOf(file); }
-
 uint32_t OverlayLastError(FileSystem* self) { return OverlayOf(self)->lastError; }
 
 int OverlayFlushStream(FileSystem*, Stream*) { return 1; }
@@ -525,10 +499,6 @@ void InitOverlayFileSystem(OverlayFileSystem* overlay, FileSystem* lower) {
                                    OverlayCopyFile,
                                    OverlayDeleteFile,
                                    OverlaySetAttributes,
-                                   OverlayOpenExisting,
-                                   OverlaySetFilePointer,
-                                   OverlaySetEndOfFile,
-                                   OverlayCloseHandle,
                                    OverlayLastError,
                                    OverlayFlushStream,
                                    OverlayMoveFile,

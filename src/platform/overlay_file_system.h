@@ -20,7 +20,7 @@ enum class OverlayChangeKind {
   CreateDirectory,
   RemoveDirectory,
   SetAttributes,
-  WriteFile,        // opened for writing ("w+", a first write, a length cut)
+  WriteFile,        // opened for writing ("w+" or a first write)
   MoveFile,         // path is the source, target the new name
 };
 

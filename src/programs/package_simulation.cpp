@@ -47,7 +47,13 @@ bool MakeSessionRoot(std::string* root, std::string* error) {
 bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
                   std::string* error) {
   std::string log = root + "/draw.log";
-  HostOptions options{root.c_str(), false, true, "space", screensDir, log.c_str(), 0, fontFile};
+  HostOptions options{};  // headless, no font cache
+  options.root = root.c_str();
+  options.virtualClock = true;
+  options.keys = "space";
+  options.screensDir = screensDir;
+  options.drawLogPath = log.c_str();
+  options.fontFile = fontFile;
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
   *error = message;

@@ -85,8 +85,11 @@ class PowerLossSweep : public DeviceFixture {
   // the power failing after change cutAfter (0: never), then settling.
   void Start(CrashFileSystemState* crash = nullptr, int cutAfter = 0,
              Loss loss = {kAllChanges, kWholeWrite, ""}) {
-    HostOptions options{root.c_str(), false, true, "space,space,space", nullptr, nullptr, 8,
-                        nullptr};
+    HostOptions options{};
+    options.root = root.c_str();
+    options.virtualClock = true;
+    options.keys = "space,space,space";
+    options.fixedFontAdvance = 8;
     char error[200] = "";
     ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
     FileSystem wrapper;

@@ -91,21 +91,15 @@ TEST_F(CrashFileSystemTest, NamesSurviveInOrderAndUnflushedDataAsTheModelSays) {
   }
 }
 
-// Changes: 1 write and 2 cut the length of log.txt, 3-5 three writes.
+// Changes: five writes over log.txt, the first over its old bytes.
 void AppendScript() {
   Stream* stream = OpenStream(u"\\Flash\\log.txt", u"r+");
-  WriteBytes(stream, "ab", 2);
-  FileHandle* file = OpenExistingFile(u"\\Flash\\log.txt");
-  SetFilePointerAt(file, 1);
-  SetEndOfFileAt(file);
-  CloseFileHandle(file);
-  for (const char* text : {"cd", "ef", "gh"}) WriteBytes(stream, text, 2);
+  for (const char* text : {"ab", "cd", "ef", "gh", "ij"}) WriteBytes(stream, text, 2);
   CloseStream(stream);
 }
 
 TEST_F(CrashFileSystemTest, AFileKeepsAnyPrefixOfWhatWasWrittenSinceItsLastDurablePoint) {
-  const std::string prefixes[] = {"XYZW", "abZW", "a", std::string("a\0cd", 4),
-                                  std::string("a\0cdef", 6), std::string("a\0cdefgh", 8)};
+  const std::string prefixes[] = {"XYZW", "abZW", "abcd", "abcdef", "abcdefgh", "abcdefghij"};
   for (int kept = 0; kept <= 5; ++kept) {
     SCOPED_TRACE("kept " + std::to_string(kept));
     WriteHostFile("Flash/log.txt", "XYZW");

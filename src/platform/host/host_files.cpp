@@ -24,11 +24,6 @@ struct Stream {
   int descriptor;
 };
 
-struct FileHandle {
-  int descriptor;
-  long long pointer;
-};
-
 struct Search {
   DIR* directory;
   char16_t pattern[kPathCapacity];
@@ -163,30 +158,6 @@ int HostClose(FileSystem* self, Stream* stream) {
 int HostFlushStream(FileSystem* self, Stream* stream) {
   if (fdatasync(stream->descriptor) == 0) return 1;
   return FailWithErrno(self);
-}
-
-FileHandle* HostOpenExisting(FileSystem* self, const char16_t* path) {
-  char hostPath[kHostPathCapacity];
-  struct stat status;
-  if (!MapPath(self, path, hostPath)) return nullptr;
-  int descriptor = OpenHostFile(self, hostPath, O_WRONLY, &status);
-  return descriptor < 0 ? nullptr : Hand(self, descriptor, FileHandle{descriptor, 0});
-}
-
-int HostSetFilePointer(FileSystem* self, FileHandle* file, long long offset) {
-  if (offset < 0) return Fail(self, kErrorNegativeSeek);
-  file->pointer = offset;
-  return 1;
-}
-
-int HostSetEndOfFile(FileSystem* self, FileHandle* file) {
-  if (ftruncate(file->descriptor, static_cast<off_t>(file->pointer)) == 0) return 1;
-  return FailWithErrno(self);
-}
-
-void HostCloseHandle(FileSystem*, FileHandle* file) {
-  close(file->descriptor);
-  delete file;
 }
 
 // ---- Searches ----

@@ -38,7 +38,6 @@ static_assert(kSeekSet == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SE
 
 FILE* AsFile(Stream* stream) { return reinterpret_cast<FILE*>(stream); }
 HANDLE AsHandle(Search* search) { return reinterpret_cast<HANDLE>(search); }
-HANDLE AsHandle(FileHandle* file) { return reinterpret_cast<HANDLE>(file); }
 
 Stream* Open(FileSystem*, const char16_t* path, const char16_t* mode) {
   // Always binary: the portable text layer does the UTF-8 and CR LF forms,
@@ -115,23 +114,6 @@ int SetAttributes(FileSystem*, const char16_t* path, uint32_t attributes) {
   return SetFileAttributesW(AsWide(path), attributes) ? 1 : 0;
 }
 
-FileHandle* OpenExisting(FileSystem*, const char16_t* path) {
-  HANDLE file = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  return file == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<FileHandle*>(file);
-}
-
-// Only the low 32 bits of the position are passed, as the device supports.
-int SetPointer(FileSystem*, FileHandle* file, long long offset) {
-  if (offset < 0 || offset > LONG_MAX) return 0;
-  DWORD position = SetFilePointer(AsHandle(file), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-  return position == INVALID_SET_FILE_POINTER ? 0 : 1;
-}
-
-int SetEnd(FileSystem*, FileHandle* file) { return SetEndOfFile(AsHandle(file)) ? 1 : 0; }
-
-void CloseFile(FileSystem*, FileHandle* file) { CloseHandle(AsHandle(file)); }
-
 uint32_t LastError(FileSystem*) { return GetLastError(); }
 
 // The device's C run-time gives a stream's system handle from _fileno; the
@@ -179,10 +161,6 @@ FileSystem* Win32FileSystem() {
                                CopyFileOverwriting,
                                DeleteFileNamed,
                                SetAttributes,
-                               OpenExisting,
-                               SetPointer,
-                               SetEnd,
-                               CloseFile,
                                LastError,
                                FlushStream,
                                MoveFileNamed,

@@ -121,8 +121,6 @@ TEST_P(DeviceErrorCodesTest, FailuresReportTheDeviceCodesAndChangeNothing) {
       {"update read-only", [] { return OpenStream(u"\\App\\ReadOnly.txt", u"r+") != nullptr; }, kErrorAccessDenied},
       {"recreate read-only", [] { return OpenStream(u"\\App\\ReadOnly.txt", u"w+") != nullptr; }, kErrorAccessDenied},
       {"open directory", [] { return OpenStream(u"\\App\\Sub", u"r") != nullptr; }, kErrorAccessDenied},
-      {"cut read-only", [] { return OpenExistingFile(u"\\App\\ReadOnly.txt") != nullptr; }, kErrorAccessDenied},
-      {"cut missing", [] { return OpenExistingFile(u"\\App\\none") != nullptr; }, kErrorFileNotFound},
       {"move onto existing", [] { return MoveFileNoReplace(u"\\App\\file.txt", u"\\App\\readonly.txt"); }, kErrorAlreadyExists},
       {"move onto other case", [] { return MoveFileNoReplace(u"\\App\\ReadOnly.txt", u"\\APP\\FILE.TXT"); }, kErrorAlreadyExists},
       {"move of missing", [] { return MoveFileNoReplace(u"\\App\\none", u"\\App\\new"); }, kErrorFileNotFound},
@@ -273,17 +271,6 @@ TEST_F(HostFileOperationsTest, CreatesDirectoriesAsSpelled) {
   ASSERT_TRUE(CreateDirectoryAt(u"\\APP\\New Dir"));
   ASSERT_TRUE(CreateDirectoryAt(u"\\App\\new dir\\Inner"));
   EXPECT_TRUE(HostIsDirectory("App/New Dir/Inner"));
-}
-
-TEST_F(HostFileOperationsTest, CutsAFileAtItsPointer) {
-  WriteHostFile("App/main.ini", "[Main]\r\nVersion=1.2.3\r\n");
-  FileHandle* file = OpenExistingFile(u"\\App\\MAIN.INI");
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(SetFilePointerAt(file, 8));
-  EXPECT_TRUE(SetEndOfFileAt(file));
-  EXPECT_FALSE(SetFilePointerAt(file, -1));
-  CloseFileHandle(file);
-  EXPECT_EQ(ReadHostFile("App/main.ini"), "[Main]\r\n");
 }
 
 TEST_F(HostFileOperationsTest, StreamsSeekAndReportPositions) {

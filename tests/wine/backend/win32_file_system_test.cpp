@@ -1,6 +1,6 @@
 // The Windows file system behind the seam, as the logic relies on it: the
 // device's error codes, device paths on the current drive, overwriting
-// copies, untranslated byte streams and the length cut.
+// copies, untranslated byte streams, moves and flushes.
 #include "platform/win32/win32_file_system.h"
 
 #include <gtest/gtest.h>
@@ -108,17 +108,6 @@ TEST_F(Win32FileSystemTest, StreamModesAndPositions) {
   EXPECT_EQ(fs->write(fs, stream, "x", 1), 1u);
   EXPECT_EQ(fs->close(fs, stream), 1);
   EXPECT_EQ(ReadFile(kRoot + u"main.ini"), "012x456789");
-}
-
-TEST_F(Win32FileSystemTest, LengthCutThroughAFileHandle) {
-  WriteFile(kRoot + u"main.ini", "Version=1.2.10\r\n");
-  FileHandle* file = fs->openExisting(fs, (kRoot + u"main.ini").c_str());
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(fs->setFilePointer(fs, file, 7), 1);
-  EXPECT_EQ(fs->setEndOfFile(fs, file), 1);
-  fs->closeHandle(fs, file);
-  EXPECT_EQ(ReadFile(kRoot + u"main.ini"), "Version");
-  EXPECT_EQ(fs->openExisting(fs, (kRoot + u"absent.ini").c_str()), nullptr);
 }
 
 TEST_F(Win32FileSystemTest, FailuresCarryTheDeviceErrorCodes) {
