@@ -2,7 +2,8 @@
 // absent): a value that is set reads back, a removed key reads its default,
 // every line the call did not touch is still there byte for byte, and with
 // one failing call a result of 1 means the file is what the healthy call
-// made of it, while a result of 0 leaves the key reading as before or after.
+// made of it, while a result of 0 leaves the key reading as before or after
+// once the replace that was cut short is finished.
 #include <string>
 #include <vector>
 
@@ -102,48 +103,72 @@ bool IsPlainCall(const Call& call) {
          (IsPlain(call.value, u"") && WideLength(call.key) + 1 + WideLength(call.value) <= kLongestLine);
 }
 
-// The lines that changed form one run: removed lines give way to added ones,
-// and only what the call asked for is added or removed.
-void CheckUntouchedLines(const Call& call, const std::string& before, const std::string& after) {
-  bool utf16 = IsUtf16(before);
-  std::vector<std::string> old = StoredLines(before, utf16);
-  std::vector<std::string> now = StoredLines(after, utf16);
-  if (HasLongLine(old, utf16)) return;  // judged in pieces: a change may fall mid-line
-  // The common end first: a removed section then starts at its own header
-  // even when the next header has the same name.
-  size_t suffix = 0;
-  while (suffix < old.size() && suffix < now.size() &&
-         old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
-    ++suffix;
-  }
-  size_t prefix = 0;
-  while (prefix + suffix < old.size() && prefix + suffix < now.size() && old[prefix] == now[prefix]) {
-    ++prefix;
-  }
-  std::vector<std::string> removed(old.begin() + prefix, old.end() - suffix);
-  std::vector<std::string> added(now.begin() + prefix, now.end() - suffix);
-  if (call.key == nullptr || call.value == nullptr) {
-    Check(added.empty());
-    if (call.key != nullptr) {
-      Check(removed.size() <= 1);
-      return;
-    }
-    // A section goes from its header up to the next header.
-    std::string opening = Stored(u"[", utf16).substr(0, utf16 ? 2 : 1);
-    for (size_t i = 0; i < removed.size(); ++i) {
-      Check((removed[i].compare(0, opening.size(), opening) == 0) == (i == 0));
-    }
-    return;
-  }
-  Check(removed.size() <= 1 && added.size() <= 3);
+// Whether the lines between the common start and the common end hold only
+// what the call asked for: removed lines give way to added ones.
+bool IsAskedChange(const Call& call, const std::vector<std::string>& removed,
+                   const std::vector<std::string>& added, bool utf16) {
+  if (call.value == nullptr) return added.empty() && removed.size() <= 1;
+  if (removed.size() > 1 || added.size() > 3) return false;
   std::u16string entry = std::u16string(call.key) + u"=" + call.value;
   std::u16string header = u"[" + std::u16string(call.section) + u"]";
   for (const std::string& line : added) {
     bool closed = !removed.empty() && line.compare(0, removed[0].size(), removed[0]) == 0 &&
                   line.size() - removed[0].size() == (utf16 ? 4u : 2u);
-    Check(closed || line == Stored(entry, utf16) || line == Stored(header, utf16) ||
-          line == Stored(u"", utf16));
+    if (!closed && line != Stored(entry, utf16) && line != Stored(header, utf16) &&
+        line != Stored(u"", utf16)) {
+      return false;
+    }
   }
+  return true;
+}
+
+// A removed section: the file without one header line and every line up
+// to the next header, or the file unchanged when there was no such section.
+bool IsSectionRemoved(const std::vector<std::string>& old, const std::vector<std::string>& now,
+                      bool utf16) {
+  std::string opening = Stored(u"[", utf16).substr(0, utf16 ? 2 : 1);
+  auto isHeader = [&](const std::string& line) { return line.compare(0, opening.size(), opening) == 0; };
+  for (size_t header = 0; header < old.size(); ++header) {
+    if (!isHeader(old[header])) continue;
+    // An odd last byte of a UTF-16 file is no text and stays.
+    size_t next = header + 1;
+    while (next < old.size() && !isHeader(old[next]) && !(utf16 && old[next].size() == 1)) ++next;
+    std::vector<std::string> kept(old.begin(), old.begin() + header);
+    kept.insert(kept.end(), old.begin() + next, old.end());
+    if (kept == now) return true;
+  }
+  return old == now;
+}
+
+// Every line the call did not touch is still there: the change is one run of
+// lines, placed by matching the common start first or the common end first
+// (equal lines around it, such as blank lines, may place it either way).
+void CheckUntouchedLines(const Call& call, const std::string& before, const std::string& after) {
+  bool utf16 = IsUtf16(before);
+  std::vector<std::string> old = StoredLines(before, utf16);
+  std::vector<std::string> now = StoredLines(after, utf16);
+  if (HasLongLine(old, utf16)) return;  // judged in pieces: a change may fall mid-line
+  if (call.key == nullptr) {
+    Check(IsSectionRemoved(old, now, utf16));
+    return;
+  }
+  bool asked = false;
+  for (bool endFirst : {false, true}) {
+    size_t prefix = 0;
+    size_t suffix = 0;
+    auto samePrefix = [&] { return old[prefix] == now[prefix]; };
+    auto sameSuffix = [&] { return old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]; };
+    auto fits = [&] { return prefix + suffix < old.size() && prefix + suffix < now.size(); };
+    if (endFirst) {
+      while (fits() && sameSuffix()) ++suffix;
+    }
+    while (fits() && samePrefix()) ++prefix;
+    while (fits() && sameSuffix()) ++suffix;
+    std::vector<std::string> removed(old.begin() + prefix, old.end() - suffix);
+    std::vector<std::string> added(now.begin() + prefix, now.end() - suffix);
+    asked = asked || IsAskedChange(call, removed, added, utf16);
+  }
+  Check(asked);
 }
 
 void CheckHealthyCall(const Call& call, bool existed, const std::string& before,
@@ -195,6 +220,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result == 1) {
     Check(exists && faulty == after);
   } else {
+    // A replace cut short may leave the whole new content beside the file,
+    // for the next write or start to put in place.
+    Check(FinishProfileReplace(kPath) == 1);
     std::u16string valueNow = ReadValue(call);
     Check(valueNow == valueBefore || valueNow == valueAfter);
   }
