@@ -81,24 +81,19 @@ void FaultFindClose(FileSystem* self, Search* search) {
   Parent(self)->findClose(Parent(self), search);
 }
 
-int FaultCreateDirectory(FileSystem* self, const char16_t* path) {
-  if (Judge(self, kOperationCreateDirectory, path) != 0) return 0;
-  return Parent(self)->createDirectory(Parent(self), path);
+// The operations on one path, and those on a pair of paths, differ only in
+// what they count and which operation of the parent they call.
+template <FileOperation operation, int (*FileSystem::*forward)(FileSystem*, const char16_t*)>
+int FaultOnPath(FileSystem* self, const char16_t* path) {
+  if (Judge(self, operation, path) != 0) return 0;
+  return (Parent(self)->*forward)(Parent(self), path);
 }
 
-int FaultRemoveDirectory(FileSystem* self, const char16_t* path) {
-  if (Judge(self, kOperationRemoveDirectory, path) != 0) return 0;
-  return Parent(self)->removeDirectory(Parent(self), path);
-}
-
-int FaultCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
-  if (Judge(self, kOperationCopyFile, from, to) != 0) return 0;
-  return Parent(self)->copyFile(Parent(self), from, to);
-}
-
-int FaultDeleteFile(FileSystem* self, const char16_t* path) {
-  if (Judge(self, kOperationDeleteFile, path) != 0) return 0;
-  return Parent(self)->deleteFile(Parent(self), path);
+template <FileOperation operation,
+          int (*FileSystem::*forward)(FileSystem*, const char16_t*, const char16_t*)>
+int FaultOnPaths(FileSystem* self, const char16_t* from, const char16_t* to) {
+  if (Judge(self, operation, from, to) != 0) return 0;
+  return (Parent(self)->*forward)(Parent(self), from, to);
 }
 
 int FaultSetAttributes(FileSystem* self, const char16_t* path, uint32_t attributes) {
@@ -109,16 +104,6 @@ int FaultSetAttributes(FileSystem* self, const char16_t* path, uint32_t attribut
 int FaultFlushStream(FileSystem* self, Stream* stream) {
   if (Judge(self, kOperationFlushStream) != 0) return 0;
   return Parent(self)->flushStream(Parent(self), stream);
-}
-
-int FaultMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
-  if (Judge(self, kOperationMoveFile, from, to) != 0) return 0;
-  return Parent(self)->moveFile(Parent(self), from, to);
-}
-
-int FaultFlushVolume(FileSystem* self, const char16_t* path) {
-  if (Judge(self, kOperationFlushVolume, path) != 0) return 0;
-  return Parent(self)->flushVolume(Parent(self), path);
 }
 
 uint32_t FaultLastError(FileSystem* self) {
@@ -141,15 +126,15 @@ void InitFaultFileSystem(FileSystem* fileSystem, FaultFileSystemState* state, Fi
                            FaultFindFirst,
                            FaultFindNext,
                            FaultFindClose,
-                           FaultCreateDirectory,
-                           FaultRemoveDirectory,
-                           FaultCopyFile,
-                           FaultDeleteFile,
+                           FaultOnPath<kOperationCreateDirectory, &FileSystem::createDirectory>,
+                           FaultOnPath<kOperationRemoveDirectory, &FileSystem::removeDirectory>,
+                           FaultOnPaths<kOperationCopyFile, &FileSystem::copyFile>,
+                           FaultOnPath<kOperationDeleteFile, &FileSystem::deleteFile>,
                            FaultSetAttributes,
                            FaultLastError,
                            FaultFlushStream,
-                           FaultMoveFile,
-                           FaultFlushVolume};
+                           FaultOnPaths<kOperationMoveFile, &FileSystem::moveFile>,
+                           FaultOnPath<kOperationFlushVolume, &FileSystem::flushVolume>};
 }
 
 void FailCall(FaultFileSystemState* state, FileOperation operation, int n, uint32_t error,

@@ -3,8 +3,8 @@
 // makes it, HostFinish releases it whole. The files by role:
 //   host_session.cpp  options, start and finish, clock, waits, draw log, shell
 //   host_window.cpp   window classes, the window, messages, keys, resources
-//   host_screen.cpp   framebuffer, drawing objects, fonts, text, PNG screens
-//   host_font_cache.cpp  font matches kept across runs
+//   host_screen.cpp   framebuffer, drawing objects, fonts (and the matches
+//                     kept across runs), text, PNG screens
 //   host_sdl.cpp      the optional SDL window that shows the framebuffer
 #pragma once
 
@@ -181,7 +181,7 @@ void FillScreenRect(const Rect& rect, uint32_t rgb);  // right and bottom exclud
 void ReleaseScreen(HostSession* session);            // every object, font and handle
 bool WriteScreenPng(const char* path);
 
-// Font matches kept across runs (host_font_cache.cpp).
+// Font matches kept across runs (host_screen.cpp).
 // Adds to the session's matches those of the cache file that still hold for
 // the fonts and font configuration on the system; once per session.
 void LoadFontMatches(HostSession* session);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstring>
 
 #include "platform/drawing.h"
 #include "platform/win32/win32_handles.h"
@@ -12,7 +13,13 @@ namespace {
 
 static_assert(kFaceNameCapacity == LF_FACESIZE, "face names hold LF_FACESIZE characters");
 static_assert(sizeof(LogicalFont) == sizeof(LOGFONTW) &&
+                  offsetof(LogicalFont, width) == offsetof(LOGFONTW, lfWidth) &&
+                  offsetof(LogicalFont, orientation) == offsetof(LOGFONTW, lfOrientation) &&
                   offsetof(LogicalFont, weight) == offsetof(LOGFONTW, lfWeight) &&
+                  offsetof(LogicalFont, italic) == offsetof(LOGFONTW, lfItalic) &&
+                  offsetof(LogicalFont, strikeOut) == offsetof(LOGFONTW, lfStrikeOut) &&
+                  offsetof(LogicalFont, charSet) == offsetof(LOGFONTW, lfCharSet) &&
+                  offsetof(LogicalFont, quality) == offsetof(LOGFONTW, lfQuality) &&
                   offsetof(LogicalFont, pitchAndFamily) == offsetof(LOGFONTW, lfPitchAndFamily) &&
                   offsetof(LogicalFont, faceName) == offsetof(LOGFONTW, lfFaceName),
               "the font record is laid out as the system's");
@@ -35,21 +42,9 @@ void ReleaseWindowSurface(Window* window, Surface* surface) {
 }
 
 DrawObject* CreateFontFrom(const LogicalFont* font) {
-  LOGFONTW native{};
-  native.lfHeight = font->height;
-  native.lfWidth = font->width;
-  native.lfEscapement = font->escapement;
-  native.lfOrientation = font->orientation;
-  native.lfWeight = font->weight;
-  native.lfItalic = font->italic;
-  native.lfUnderline = font->underline;
-  native.lfStrikeOut = font->strikeOut;
-  native.lfCharSet = font->charSet;
-  native.lfOutPrecision = font->outPrecision;
-  native.lfClipPrecision = font->clipPrecision;
-  native.lfQuality = font->quality;
-  native.lfPitchAndFamily = font->pitchAndFamily;
-  for (int i = 0; i < LF_FACESIZE; ++i) native.lfFaceName[i] = font->faceName[i];
+  // The record has the system's layout (checked above), so it is copied whole.
+  LOGFONTW native;
+  memcpy(&native, font, sizeof native);
   native.lfFaceName[LF_FACESIZE - 1] = L'\0';
   return AsDrawObject(CreateFontIndirectW(&native));
 }
