@@ -354,8 +354,13 @@ void FillScreenRect(const Rect& rect, uint32_t rgb) {
   int right = Clamp(rect.right, 0, kScreenWidth);
   int top = Clamp(rect.top, 0, kScreenHeight);
   int bottom = Clamp(rect.bottom, 0, kScreenHeight);
-  for (int y = top; y < bottom; ++y) {
-    std::fill_n(hostSession->pixels + y * kScreenWidth + left, std::max(right - left, 0), rgb);
+  if (top >= bottom || left >= right) return;
+  // One row by hand, the rest copied from it: a full-screen clear is
+  // drawn on every screen change.
+  uint32_t* first = hostSession->pixels + top * kScreenWidth + left;
+  std::fill_n(first, right - left, rgb);
+  for (int y = top + 1; y < bottom; ++y) {
+    std::memcpy(first + (y - top) * kScreenWidth, first, (right - left) * sizeof *first);
   }
 }
 
