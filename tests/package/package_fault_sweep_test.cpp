@@ -54,6 +54,7 @@ class PackageFaultSweep : public PackageDevice {
     WriteDescription(kDescriptionText);
     for (const char* file : kListedFiles) WritePackageFile(file, file);
     for (const char* file : kMapFiles) WritePackageFile(file, file);
+    ForgetHostListings();
   }
 
   // Applies the package with the n-th call that counts failing (0: none).

@@ -33,6 +33,10 @@ class DeviceFixture : public ::testing::Test {
   // "-> target" marked; for comparing whole trees before and after.
   std::string DescribeHostTree(const std::string& relative = "") const;
 
+  // The tree was laid afresh for a new start of the Updater, which lists
+  // every directory anew.
+  void ForgetHostListings() { hostState.names = HostNameCache{}; }
+
   // Puts the fault wrapper (faults, faulty) between the logic and the host.
   void UseFaultWrapper();
 

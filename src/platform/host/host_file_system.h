@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -22,33 +23,36 @@ namespace nimbora {
 constexpr size_t kHostPathCapacity = 4096;
 
 // The entries of one directory, by folded device name (several host names
-// may differ in letter case alone).
+// may differ in letter case alone), and the directory's change time when
+// they were listed.
 struct HostDirectoryNames {
-  dev_t device;
-  ino_t inode;
+  timespec changed{};
+  bool listed = false;
+  // Made by this file system in this session: it holds only what was put
+  // there through it, so its list needs no check of the change time.
+  bool madeHere = false;
   std::unordered_multimap<std::u16string, std::string> names;
 };
 
-// Directories already listed for matching names ignoring case. The kernel's
-// change notices (inotify) keep each list exact, whoever changes the
-// directory, so a copy of thousands of files lists each target directory
-// once instead of once a file. Without notices every lookup lists anew.
+// Directories already listed for matching names ignoring case, so that a
+// copy of thousands of files lists each target directory once instead of
+// once a file. A list holds while its directory's change time stays what it
+// was; the file system's own changes go into the lists as it makes them.
+// Kernels with fine-grained change times give any later change a new time;
+// on others a change by another process in the same clock tick as one of
+// ours may go unseen, which the Updater, the only writer while it runs,
+// never meets.
 struct HostNameCache {
   HostNameCache() = default;
-  // Moving hands the descriptors over; the cache moved from closes the ones it had.
+  // Moving hands the descriptor over; the cache moved from closes the one it had.
   HostNameCache(HostNameCache&& other) noexcept { *this = std::move(other); }
   HostNameCache& operator=(HostNameCache&& other) noexcept;
   ~HostNameCache();
 
-  int notices = -1;  // inotify descriptor, opened at the first lookup
-  bool unavailable = false;
   int root = -1;  // the root, held open so that spelled paths resolve beneath it
-  std::unordered_map<int, HostDirectoryNames> byWatch;  // by watch descriptor
-  std::map<std::pair<dev_t, ino_t>, int> watchOf;       // each listed directory's watch
-  // Listed directories by their path below the root as spelled, while no
-  // directory on that path has been moved or removed: a file there is then
-  // matched and opened without opening the directory first.
-  std::unordered_map<std::string, int> watchOfPath;
+  std::map<std::pair<dev_t, ino_t>, HostDirectoryNames> listings;
+  // The directories made here, by their path below the root as made.
+  std::unordered_map<std::string, HostDirectoryNames*> madeHere;
 };
 
 struct HostFileSystemState {
@@ -93,15 +97,24 @@ bool MapPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
 // exists in exactly that spelling.
 bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath);
 
-// The host name in the open directory that equals name ignoring case (the
-// spelling itself when it exists), or false when none does. The directory
-// is remembered by its path below the root, relativePath, when given.
-bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
-                  std::string* found);
-// The same match among the names of a directory known by the path below the
-// root that reaches it, or false when the directory is not known by that path.
-bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
-                   std::string* found);
+// The names of the open directory, listed anew when it changed since the
+// last listing; nullptr when it cannot be listed.
+HostDirectoryNames* ListedDirectory(FileSystem* self, int directory);
+// The names of the directory at relativePath below the root when it was
+// made here or a listing of it still holds, else nullptr.
+HostDirectoryNames* KnownDirectory(FileSystem* self, const char* relativePath);
+// The host name that equals name ignoring case (the spelling itself when it
+// exists), or false when none does.
+bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found);
+// This file system created hostName in the listed directory at
+// relativeDirectory below the root.
+void NoteCreated(FileSystem* self, HostDirectoryNames* names, const char* relativeDirectory,
+                 const char* hostName);
+// This file system created (added) or removed the entry at hostPath.
+void NoteOwnChange(FileSystem* self, const char* hostPath, bool added);
+// This file system made or removed the directory at hostPath.
+void NoteMadeDirectory(FileSystem* self, const char* hostPath);
+void NoteRemovedDirectory(FileSystem* self, const char* hostPath);
 // Opens hostPath (below the root, no link anywhere on it, the last name
 // included) with one kernel lookup. mode is for a file that O_CREAT creates.
 int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode = 0);

@@ -105,6 +105,7 @@ Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
   struct stat status;
   if (!MapPath(self, path, hostPath)) return nullptr;
   int descriptor = OpenHostFile(self, hostPath, flags, &status);
+  if (descriptor >= 0 && (flags & O_CREAT) != 0) NoteOwnChange(self, hostPath, true);
   return descriptor < 0 ? nullptr : Hand(self, descriptor, Stream{descriptor});
 }
 
@@ -333,10 +334,10 @@ int OpenDirectoryOf(FileSystem* self, char* targetPath, const TargetName& target
   return directory;
 }
 
-// Looks the target's name up in its directory, reached as spelled or else
-// name by name; the directory is listed once and then known by its path.
+// The listing of the target's directory, reached as spelled or else name by
+// name; nullptr in *names when it cannot be listed.
 bool LookUpTarget(FileSystem* self, const char16_t* to, CopyFiles* files, TargetName* target,
-                  bool* exists, std::string* found) {
+                  HostDirectoryNames** names) {
   int directory = -1;
   if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, target)) {
     directory = OpenDirectoryOf(self, files->targetPath, *target, true);
@@ -349,23 +350,23 @@ bool LookUpTarget(FileSystem* self, const char16_t* to, CopyFiles* files, Target
       return Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
     }
   }
-  *exists = FindHostName(self, directory, target->directory.c_str(), target->wide, found);
+  *names = ListedDirectory(self, directory);
   close(directory);
   return true;
 }
 
 // An existing target in any letter case is written in place; a new one is
 // created with the source's mode, so nothing changes the mode afterwards.
-// A target in a directory known by its spelling needs no lookup of its own.
+// A target in a directory listed before needs no lookup of its own.
 bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
   TargetName target;
-  bool exists = false;
+  HostDirectoryNames* names = nullptr;
+  if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, &target)) {
+    names = KnownDirectory(self, target.directory.c_str());
+  }
+  if (names == nullptr && !LookUpTarget(self, to, files, &target, &names)) return false;
   std::string found;
-  bool known = SpellPath(self, to, files->targetPath) &&
-               SplitTarget(self, files->targetPath, &target) &&
-               FindKnownName(self, target.directory.c_str(), target.wide, &exists, &found);
-  if (!known && !LookUpTarget(self, to, files, &target, &exists, &found)) return false;
-  if (exists) {
+  if (names != nullptr && MatchName(*names, target.wide, &found)) {
     if (static_cast<size_t>(target.name - files->targetPath) + found.size() >= kHostPathCapacity) {
       return Fail(self, kErrorPathNotFound);
     }
@@ -375,6 +376,9 @@ bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
     files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY | O_CREAT | O_EXCL,
                                      files->source.st_mode & 07777);
     files->created = files->output >= 0;
+    if (files->created && names != nullptr) {
+      NoteCreated(self, names, target.directory.c_str(), target.name);
+    }
   }
   if (files->output < 0) return FailWithErrno(self, files->targetPath);
   if (files->created || IsUsableFile(files->output, true, &files->target)) return true;
@@ -408,14 +412,17 @@ bool CopyByReading(int from, int to) {
 }
 
 // Both descriptors start at offset 0; each way of copying moves them on, so
-// the fallback continues where the kernel stopped.
-bool CopyContents(int from, int to) {
-  for (;;) {
+// the fallback continues where the kernel stopped. The copy takes the size
+// the source had when opened, which saves asking again for the end of it.
+bool CopyContents(int from, int to, off_t size) {
+  for (off_t done = 0; done < size;) {
     ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
     if (copied == 0) return true;
+    if (copied > 0) done += copied;
     if (copied > 0 || errno == EINTR) continue;
     return KernelCannotCopy(errno) && CopyByReading(from, to);
   }
+  return true;
 }
 
 // The target takes the source's read-only flag, as the device's copy does,
@@ -434,7 +441,7 @@ bool CopyOpenFiles(FileSystem* self, const CopyFiles& files) {
     return Fail(self, kErrorSharingViolation);
   }
   bool emptied = files.created || files.target.st_size == 0 || ftruncate(files.output, 0) == 0;
-  bool copied = emptied && CopyContents(files.input, files.output) &&
+  bool copied = emptied && CopyContents(files.input, files.output, files.source.st_size) &&
                 (ModeIsTheSource(self, files) || fchmod(files.output, files.source.st_mode & 07777) == 0);
   return copied || FailWithErrno(self, files.targetPath);
 }
@@ -497,8 +504,9 @@ int HostCreateDirectory(FileSystem* self, const char16_t* path) {
   struct stat status;
   if (!MapPath(self, path, hostPath)) return 0;
   if (lstat(hostPath, &status) == 0) return Fail(self, kErrorAlreadyExists);
-  if (mkdir(hostPath, 0777) == 0) return 1;
-  return FailWithErrno(self, hostPath);
+  if (mkdir(hostPath, 0777) != 0) return FailWithErrno(self, hostPath);
+  NoteMadeDirectory(self, hostPath);
+  return 1;
 }
 
 int HostRemoveDirectory(FileSystem* self, const char16_t* path) {
@@ -506,8 +514,9 @@ int HostRemoveDirectory(FileSystem* self, const char16_t* path) {
   struct stat status;
   if (!StatusOf(self, path, hostPath, &status)) return 0;
   if (!S_ISDIR(status.st_mode)) return Fail(self, kErrorPathNotFound);
-  if (rmdir(hostPath) == 0) return 1;
-  return FailWithErrno(self, hostPath);
+  if (rmdir(hostPath) != 0) return FailWithErrno(self, hostPath);
+  NoteRemovedDirectory(self, hostPath);
+  return 1;
 }
 
 // The mode bits are checked here because root may unlink anything.
@@ -519,8 +528,9 @@ int HostDeleteFile(FileSystem* self, const char16_t* path) {
   if (!S_ISLNK(status.st_mode) && IsReadOnlyMode(status.st_mode)) {
     return Fail(self, kErrorAccessDenied);
   }
-  if (unlink(hostPath) == 0) return 1;
-  return FailWithErrno(self, hostPath);
+  if (unlink(hostPath) != 0) return FailWithErrno(self, hostPath);
+  NoteOwnChange(self, hostPath, false);
+  return 1;
 }
 
 // Only the read-only flag has a host form. A link has no attributes of its
@@ -546,6 +556,8 @@ int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
   if (S_ISDIR(status.st_mode)) return Fail(self, kErrorAccessDenied);
   if (lstat(hostTo, &status) == 0) return Fail(self, kErrorAlreadyExists);
   if (RenameNoReplace(hostFrom, hostTo) != 0) return FailWithErrno(self, hostTo);
+  NoteOwnChange(self, hostFrom, false);
+  NoteOwnChange(self, hostTo, true);
   if (!FlushParentDirectory(hostTo) || !FlushParentDirectory(hostFrom)) {
     return FailWithErrno(self, hostTo);
   }

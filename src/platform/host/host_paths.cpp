@@ -6,7 +6,6 @@
 #include <limits.h>
 #include <stdio.h>
 #include <linux/openat2.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,11 +24,6 @@ namespace {
 constexpr size_t kHostNameCapacity = 3 * kPathCapacity;
 // Large enough for a directory of a few hundred entries in one read.
 constexpr size_t kEntryBufferSize = 16384;
-constexpr uint32_t kSelfChanges = IN_DELETE_SELF | IN_MOVE_SELF;
-constexpr uint32_t kNoticedChanges =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | kSelfChanges | IN_ONLYDIR;
-// Added to what a directory on the path to a listed one may already be watched for.
-constexpr uint32_t kPathChanges = kSelfChanges | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
 
 // The key a name is matched by.
 std::u16string Folded(const char16_t* name) {
@@ -51,7 +45,7 @@ void AddName(HostDirectoryNames* directory, const char* hostName) {
   if (!FoldedName(hostName, &key)) return;
   auto range = directory->names.equal_range(key);
   for (auto it = range.first; it != range.second; ++it) {
-    if (it->second == hostName) return;  // a notice of what the listing already saw
+    if (it->second == hostName) return;  // opened for writing, not created
   }
   directory->names.emplace(std::move(key), hostName);
 }
@@ -83,115 +77,38 @@ bool ListDirectory(int directory, HostDirectoryNames* names) {
   return filled == 0;
 }
 
-void ForgetListings(HostNameCache* cache) {
-  cache->byWatch.clear();
-  cache->watchOf.clear();
-  cache->watchOfPath.clear();
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-void ForgetWatch(HostNameCache* cache, int watch) {
-  auto it = cache->byWatch.find(watch);
-  if (it == cache->byWatch.end()) return;
-  cache->watchOf.erase({it->second.device, it->second.inode});
-  cache->byWatch.erase(it);
+// The list of a directory whose status was read before, or nullptr.
+HostDirectoryNames* KnownListing(HostNameCache* cache, const struct stat& status) {
+  auto known = cache->listings.find({status.st_dev, status.st_ino});
+  if (known == cache->listings.end() || !known->second.listed) return nullptr;
+  return SameTime(known->second.changed, status.st_ctim) ? &known->second : nullptr;
 }
 
-void ApplyNotice(HostNameCache* cache, const inotify_event& notice) {
-  if ((notice.mask & IN_Q_OVERFLOW) != 0) return ForgetListings(cache);
-  // A path may now lead elsewhere; rare enough to forget every path.
-  if ((notice.mask & (kSelfChanges | IN_IGNORED)) != 0) cache->watchOfPath.clear();
-  if ((notice.mask & IN_IGNORED) != 0) return ForgetWatch(cache, notice.wd);
-  auto it = cache->byWatch.find(notice.wd);
-  if (it == cache->byWatch.end() || notice.len == 0) return;
-  if ((notice.mask & (IN_CREATE | IN_MOVED_TO)) != 0) AddName(&it->second, notice.name);
-  if ((notice.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) RemoveName(&it->second, notice.name);
-}
-
-// Brings every list up to date with the changes made since the last lookup.
-// A read that left room for another notice took all there were.
-void ReadNotices(HostNameCache* cache) {
-  alignas(inotify_event) char buffer[kEntryBufferSize];
-  constexpr ssize_t kLargestNotice = sizeof(inotify_event) + NAME_MAX + 1;
-  ssize_t filled = static_cast<ssize_t>(sizeof buffer);
-  while (filled + kLargestNotice > static_cast<ssize_t>(sizeof buffer) &&
-         (filled = read(cache->notices, buffer, sizeof buffer)) > 0) {
-    for (ssize_t offset = 0; offset < filled;) {
-      const inotify_event* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
-      offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
-      ApplyNotice(cache, *notice);
-    }
-  }
-}
-
-bool OpenNotices(HostNameCache* cache) {
-  if (cache->notices < 0 && !cache->unavailable) {
-    cache->notices = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    cache->unavailable = cache->notices < 0;
-  }
-  return cache->notices >= 0;
-}
-
-// The watch comes before the listing, so no change falls between the two.
-int ListAndWatch(HostNameCache* cache, int directory, const struct stat& status) {
-  char self[32];
-  snprintf(self, sizeof self, "/proc/self/fd/%d", directory);
-  int watch = inotify_add_watch(cache->notices, self, kNoticedChanges);
-  if (watch < 0) return -1;
-  HostDirectoryNames& names = cache->byWatch[watch];
-  names.device = status.st_dev;
-  names.inode = status.st_ino;
-  names.names.clear();
-  if (!ListDirectory(directory, &names)) {
-    inotify_rm_watch(cache->notices, watch);
-    cache->byWatch.erase(watch);
-    return -1;
-  }
-  cache->watchOf[{status.st_dev, status.st_ino}] = watch;
-  return watch;
-}
-
-// The watch of an open directory's list, listing it first when it is new;
-// -1 without change notices.
-int WatchOf(HostNameCache* cache, int directory) {
+// The status comes before the listing: a change made while it is read
+// gives a later change time, and the next lookup lists again.
+HostDirectoryNames* ListingOf(HostNameCache* cache, int directory) {
   struct stat status;
-  if (!OpenNotices(cache) || fstat(directory, &status) != 0) return -1;
-  ReadNotices(cache);
-  auto known = cache->watchOf.find({status.st_dev, status.st_ino});
-  return known != cache->watchOf.end() ? known->second : ListAndWatch(cache, directory, status);
+  if (fstat(directory, &status) != 0) return nullptr;
+  if (HostDirectoryNames* known = KnownListing(cache, status)) return known;
+  HostDirectoryNames& names = cache->listings[{status.st_dev, status.st_ino}];
+  names.names.clear();
+  names.changed = status.st_ctim;
+  names.listed = ListDirectory(directory, &names);
+  return names.listed ? &names : nullptr;
 }
 
-// Remembers that relativePath reaches the listed directory, once every
-// directory on the way is watched for being moved or removed.
-void RememberPath(HostNameCache* cache, const char* root, const char* relativePath, int watch) {
-  std::string path = root;
-  for (const char* name = relativePath; *name != 0;) {
-    const char* end = strchr(name, '/');
-    if (end == nullptr) break;
-    path.append("/").append(name, end);
-    if (inotify_add_watch(cache->notices, path.c_str(), kPathChanges) < 0) return;
-    name = end + 1;
-  }
-  cache->watchOfPath[relativePath] = watch;
-}
-
-bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
-  auto range = names.names.equal_range(Folded(name));
-  if (range.first == range.second) return false;
-  char spelled[kHostNameCapacity];
-  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
-  *found = range.first->second;
-  for (auto it = range.first; it != range.second; ++it) {
-    if (it->second == spelled) *found = spelled;  // an exact spelling wins
-  }
-  return true;
-}
-
-// Without a cache (or change notices) the directory is listed for this lookup alone.
+// Without a cache the directory is listed for this lookup alone.
 bool FindName(HostNameCache* cache, int directory, const char16_t* name, std::string* found) {
-  int watch = cache != nullptr ? WatchOf(cache, directory) : -1;
-  if (watch >= 0) return MatchName(cache->byWatch[watch], name, found);
-  HostDirectoryNames listed;
-  return ListDirectory(directory, &listed) && MatchName(listed, name, found);
+  if (cache == nullptr) {
+    HostDirectoryNames listed;
+    return ListDirectory(directory, &listed) && MatchName(listed, name, found);
+  }
+  const HostDirectoryNames* names = ListingOf(cache, directory);
+  return names != nullptr && MatchName(*names, name, found);
 }
 
 // ---- Paths ----
@@ -309,20 +226,30 @@ uint32_t MissingEntryError(const char* hostPath) {
 
 uint32_t HostLastError(FileSystem* self) { return HostState(self)->lastError; }
 
+// The root held open, opened at the first use.
+int RootDirectory(FileSystem* self) {
+  HostNameCache* cache = &HostState(self)->names;
+  if (cache->root < 0) cache->root = open(HostState(self)->root, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return cache->root;
+}
+
+// The status of the directory at relativePath below the root.
+bool DirectoryStatus(FileSystem* self, const char* relativePath, struct stat* status) {
+  int root = RootDirectory(self);
+  return root >= 0 &&
+         fstatat(root, *relativePath == 0 ? "." : relativePath, status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 }  // namespace
 
 HostNameCache& HostNameCache::operator=(HostNameCache&& other) noexcept {
-  std::swap(notices, other.notices);
-  std::swap(unavailable, other.unavailable);
   std::swap(root, other.root);
-  byWatch.swap(other.byWatch);
-  watchOf.swap(other.watchOf);
-  watchOfPath.swap(other.watchOfPath);
+  listings.swap(other.listings);
+  madeHere.swap(other.madeHere);
   return *this;
 }
 
 HostNameCache::~HostNameCache() {
-  if (notices >= 0) close(notices);
   if (root >= 0) close(root);
 }
 
@@ -409,27 +336,77 @@ bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
                         kHostPathCapacity);
 }
 
-bool FindHostName(FileSystem* self, int directory, const char* relativePath, const char16_t* name,
-                  std::string* found) {
-  HostFileSystemState* state = HostState(self);
-  HostNameCache* cache = &state->names;
-  int watch = WatchOf(cache, directory);
-  if (watch < 0) return FindName(nullptr, directory, name, found);
-  if (relativePath != nullptr && cache->watchOfPath.count(relativePath) == 0) {
-    RememberPath(cache, state->root, relativePath, watch);
-  }
-  return MatchName(cache->byWatch[watch], name, found);
+HostDirectoryNames* ListedDirectory(FileSystem* self, int directory) {
+  return ListingOf(&HostState(self)->names, directory);
 }
 
-bool FindKnownName(FileSystem* self, const char* relativePath, const char16_t* name, bool* exists,
-                   std::string* found) {
+HostDirectoryNames* KnownDirectory(FileSystem* self, const char* relativePath) {
   HostNameCache* cache = &HostState(self)->names;
-  if (cache->notices < 0) return false;
-  ReadNotices(cache);
-  auto known = cache->watchOfPath.find(relativePath);
-  if (known == cache->watchOfPath.end()) return false;
-  *exists = MatchName(cache->byWatch[known->second], name, found);
+  auto made = cache->madeHere.find(relativePath);
+  if (made != cache->madeHere.end()) return made->second;
+  struct stat status;
+  if (!DirectoryStatus(self, relativePath, &status)) return nullptr;
+  return KnownListing(&HostState(self)->names, status);
+}
+
+bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
+  auto range = names.names.equal_range(Folded(name));
+  if (range.first == range.second) return false;
+  char spelled[kHostNameCapacity];
+  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
+  *found = range.first->second;
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == spelled) *found = spelled;  // an exact spelling wins
+  }
   return true;
+}
+
+// The list and its change time move on together. Anything else that changed
+// the directory in between would be taken as seen; nothing else writes there
+// while the Updater runs.
+void NoteCreated(FileSystem* self, HostDirectoryNames* names, const char* relativeDirectory,
+                 const char* hostName) {
+  AddName(names, hostName);
+  if (names->madeHere) return;
+  struct stat status;
+  names->listed = DirectoryStatus(self, relativeDirectory, &status);
+  names->changed = status.st_ctim;
+}
+
+void NoteOwnChange(FileSystem* self, const char* hostPath, bool added) {
+  const char* slash = strrchr(hostPath, '/');
+  if (slash == nullptr) return;
+  std::string directory(hostPath, slash == hostPath ? 1 : static_cast<size_t>(slash - hostPath));
+  struct stat status;
+  if (lstat(directory.c_str(), &status) != 0) return;
+  HostNameCache* cache = &HostState(self)->names;
+  auto known = cache->listings.find({status.st_dev, status.st_ino});
+  if (known == cache->listings.end() || !known->second.listed) return;
+  if (added) {
+    AddName(&known->second, slash + 1);
+  } else {
+    RemoveName(&known->second, slash + 1);
+  }
+  known->second.changed = status.st_ctim;
+}
+
+// A new directory is known to be empty.
+void NoteMadeDirectory(FileSystem* self, const char* hostPath) {
+  NoteOwnChange(self, hostPath, true);
+  struct stat status;
+  if (lstat(hostPath, &status) != 0) return;
+  HostNameCache* cache = &HostState(self)->names;
+  HostDirectoryNames& names = cache->listings[{status.st_dev, status.st_ino}];
+  names.names.clear();
+  names.changed = status.st_ctim;
+  names.listed = true;
+  names.madeHere = true;
+  cache->madeHere[BelowRoot(self, hostPath)] = &names;
+}
+
+void NoteRemovedDirectory(FileSystem* self, const char* hostPath) {
+  NoteOwnChange(self, hostPath, false);
+  HostState(self)->names.madeHere.erase(BelowRoot(self, hostPath));
 }
 
 const char* BelowRoot(FileSystem* self, const char* hostPath) {
@@ -440,11 +417,8 @@ const char* BelowRoot(FileSystem* self, const char* hostPath) {
 // One lookup that fails (ELOOP) on a link anywhere on the path, the last
 // name included, and (EXDEV) on a path that would leave the root.
 int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode) {
-  HostNameCache* cache = &HostState(self)->names;
-  if (cache->root < 0) {
-    cache->root = open(HostState(self)->root, O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (cache->root < 0) return -1;
-  }
+  int root = RootDirectory(self);
+  if (root < 0) return -1;
   const char* relative = BelowRoot(self, hostPath);
   struct open_how how;
   memset(&how, 0, sizeof how);
@@ -452,7 +426,7 @@ int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t m
   how.mode = (flags & O_CREAT) != 0 ? mode : 0;
   how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
   return static_cast<int>(
-      syscall(SYS_openat2, cache->root, *relative == 0 ? "." : relative, &how, sizeof how));
+      syscall(SYS_openat2, root, *relative == 0 ? "." : relative, &how, sizeof how));
 }
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }

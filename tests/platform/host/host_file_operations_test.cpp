@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -192,11 +193,21 @@ TEST_F(HostFileOperationsTest, CopiesCarryTheSourceMode) {
   }
 }
 
-// The file system remembers the directories it has listed and the paths that
-// reach them; changes made afterwards, through it or behind its back, still
-// count when a name is matched.
+// Change times come from the kernel's coarse clock: a change by another
+// process in a later tick is always told apart from the file system's own.
+void WaitForNextClockTick() {
+  timespec tick;
+  ASSERT_EQ(clock_getres(CLOCK_REALTIME_COARSE, &tick), 0);
+  tick.tv_nsec += 1000000;
+  nanosleep(&tick, nullptr);
+}
+
+// The file system remembers the directories it has listed; changes made
+// afterwards, through it or behind its back, still count when a name is
+// matched.
 TEST_F(HostFileOperationsTest, MatchesNamesAfterChangesByAnyone) {
   ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\first.txt"));
+  WaitForNextClockTick();
   WriteHostFile("App/Sub/MAIN.INI", "old");
   ASSERT_TRUE(CopyFileOver(u"\\App\\file.txt", u"\\App\\Sub\\main.ini"));
   ASSERT_TRUE(DeleteFileAt(u"\\App\\Sub\\Main.ini"));
@@ -209,6 +220,7 @@ TEST_F(HostFileOperationsTest, MatchesNamesAfterChangesByAnyone) {
   // The same paths, now leading to other directories.
   for (const char* moved : {"App/Sub", "App"}) {
     SCOPED_TRACE(moved);
+    WaitForNextClockTick();
     ASSERT_EQ(rename(HostPath(moved).c_str(), HostPath("Gone").c_str()), 0);
     WriteHostFile("App/file.txt", "data");
     WriteHostFile("App/Sub/\xCE\xA9mega.txt", "old");
