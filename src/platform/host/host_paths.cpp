@@ -3,8 +3,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <stdio.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -346,7 +344,7 @@ HostDirectoryNames* KnownDirectory(FileSystem* self, const char* relativePath) {
   if (made != cache->madeHere.end()) return made->second;
   struct stat status;
   if (!DirectoryStatus(self, relativePath, &status)) return nullptr;
-  return KnownListing(&HostState(self)->names, status);
+  return KnownListing(cache, status);
 }
 
 bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
