@@ -14,7 +14,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,10 @@ struct Accelerators {
   int count;
 };
 
+struct FreePixels {
+  void operator()(uint32_t* pixels) const { free(pixels); }
+};
+
 struct HostSession {
   // Session (host_session.cpp).
   bool virtualClock;
@@ -133,8 +139,13 @@ struct HostSession {
   Icon icon;
   Accelerators accelerators;
 
-  // Screen (host_screen.cpp). Pixels are 0x00RRGGBB.
-  uint32_t pixels[kScreenWidth * kScreenHeight];
+  // Screen (host_screen.cpp). Pixels are 0x00RRGGBB. They come zeroed from
+  // calloc, whose fresh pages are not touched until drawn on.
+  std::unique_ptr<uint32_t[], FreePixels> pixels;
+  // Every pixel outside painted has the ground colour, so clearing the whole
+  // screen to that colour clears only what was painted since.
+  uint32_t ground;
+  Rect painted;
   unsigned char pngRow[kScreenWidth * 3];
   std::vector<Surface*> surfaces;
   std::vector<DrawObject*> objects;  // fonts and brushes not yet deleted

@@ -37,7 +37,6 @@ constexpr int kNormalWeight = 400;
 
 // ---- Framebuffer
 
-int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
 unsigned Mix(unsigned from, unsigned to, unsigned coverage) {
   return (from * (255 - coverage) + to * coverage + 127) / 255;
@@ -56,6 +55,31 @@ void BlendScreenPixel(int x, int y, uint32_t rgb, unsigned coverage) {
 Rect Intersection(const Rect& a, const Rect& b) {
   return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
               std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const Rect& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
+
+constexpr Rect kWholeScreen{0, 0, kScreenWidth, kScreenHeight};
+
+// Widens the painted region to take in rect, cut to the screen.
+void MarkPainted(const Rect& rect) {
+  Rect added = Intersection(rect, kWholeScreen);
+  if (IsEmpty(added)) return;
+  Rect& painted = hostSession->painted;
+  painted = IsEmpty(painted) ? added
+                             : Rect{std::min(painted.left, added.left), std::min(painted.top, added.top),
+                                    std::max(painted.right, added.right),
+                                    std::max(painted.bottom, added.bottom)};
+}
+
+void FillPixels(const Rect& rect, uint32_t rgb) {
+  // One row by hand, the rest copied from it.
+  uint32_t* first = hostSession->pixels.get() + rect.top * kScreenWidth + rect.left;
+  size_t width = static_cast<size_t>(rect.right - rect.left);
+  std::fill_n(first, width, rgb);
+  for (int y = rect.top + 1; y < rect.bottom; ++y) {
+    std::memcpy(first + (y - rect.top) * kScreenWidth, first, width * sizeof *first);
+  }
 }
 
 // ---- Fonts
@@ -235,6 +259,10 @@ int MeasureText(HostFont* font, const char16_t* text, int length) {
 void BlitGlyph(const FT_GlyphSlot slot, int penX, int baseline, const Rect& clip, uint32_t rgb) {
   const FT_Bitmap& bitmap = slot->bitmap;
   if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return;
+  int left = penX + slot->bitmap_left;
+  int top = baseline - slot->bitmap_top;
+  MarkPainted(Intersection(clip, Rect{left, top, left + static_cast<int>(bitmap.width),
+                                      top + static_cast<int>(bitmap.rows)}));
   for (unsigned row = 0; row < bitmap.rows; ++row) {
     int y = baseline - slot->bitmap_top + static_cast<int>(row);
     if (y < clip.top || y >= clip.bottom) continue;
@@ -346,28 +374,29 @@ uint32_t RgbOf(Colour colour) {
 }
 
 const uint32_t* HostScreenPixels() {
-  return hostSession == nullptr ? nullptr : hostSession->pixels;
+  return hostSession == nullptr ? nullptr : hostSession->pixels.get();
 }
 
 void FillScreenRect(const Rect& rect, uint32_t rgb) {
-  int left = Clamp(rect.left, 0, kScreenWidth);
-  int right = Clamp(rect.right, 0, kScreenWidth);
-  int top = Clamp(rect.top, 0, kScreenHeight);
-  int bottom = Clamp(rect.bottom, 0, kScreenHeight);
-  if (top >= bottom || left >= right) return;
-  // One row by hand, the rest copied from it: a full-screen clear is
-  // drawn on every screen change.
-  uint32_t* first = hostSession->pixels + top * kScreenWidth + left;
-  std::fill_n(first, right - left, rgb);
-  for (int y = top + 1; y < bottom; ++y) {
-    std::memcpy(first + (y - top) * kScreenWidth, first, (right - left) * sizeof *first);
+  Rect area = Intersection(rect, kWholeScreen);
+  if (IsEmpty(area)) return;
+  bool whole = area.left == 0 && area.top == 0 && area.right == kScreenWidth &&
+               area.bottom == kScreenHeight;
+  if (!whole) {
+    MarkPainted(area);
+    return FillPixels(area, rgb);
   }
+  // Every screen change starts with a clear of the whole screen.
+  if (rgb == hostSession->ground) area = hostSession->painted;
+  hostSession->ground = rgb;
+  hostSession->painted = Rect{};
+  if (!IsEmpty(area)) FillPixels(area, rgb);
 }
 
 bool WriteScreenPng(const char* path) {
   FILE* file = fopen(path, "wb");
   if (file == nullptr) return false;
-  bool written = WriteRows(file, hostSession->pixels, hostSession->pngRow);
+  bool written = WriteRows(file, hostSession->pixels.get(), hostSession->pngRow);
   return fclose(file) == 0 && written;
 }
 

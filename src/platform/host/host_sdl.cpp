@@ -119,7 +119,7 @@ void ShowPresentation(const char16_t* title) {
 void PresentScreen() {
   HostSession* session = hostSession;
   if (session->texture == nullptr) return;
-  Sdl()->SDL_UpdateTexture(session->texture, nullptr, session->pixels, kScreenWidth * 4);
+  Sdl()->SDL_UpdateTexture(session->texture, nullptr, session->pixels.get(), kScreenWidth * 4);
   Sdl()->SDL_RenderClear(session->renderer);
   Sdl()->SDL_RenderCopy(session->renderer, session->texture, nullptr, nullptr);
   Sdl()->SDL_RenderPresent(session->renderer);

@@ -126,6 +126,12 @@ bool CheckFontFile(const char* file, std::string* message) {
 
 bool Prepare(HostSession* session, const HostOptions* options, std::string* message) {
   KeepOptions(session, options);
+  session->pixels.reset(
+      static_cast<uint32_t*>(calloc(kScreenWidth * kScreenHeight, sizeof(uint32_t))));
+  if (session->pixels == nullptr) {
+    *message = "no memory for the screen";
+    return false;
+  }
   session->clock = Clock{nullptr, SessionSleep, SessionNow};
   session->realStart = MonotonicMilliseconds();
   return InstallFileSystem(session, options->root == nullptr ? "." : options->root, message) &&

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/drawing.h"
 #include "platform/host/host_platform.h"
 #include "support/host_session_fixture.h"
@@ -96,6 +98,31 @@ TEST_F(HostDrawingTest, FillIsClippedToTheScreen) {
   EXPECT_EQ(lit.top, 470);
   EXPECT_EQ(lit.right, kScreenWidth);
   EXPECT_EQ(lit.bottom, kScreenHeight);
+}
+
+// A clear of the whole screen wipes whatever was drawn since the last one,
+// fills and glyphs alike, whichever colours the clears use.
+TEST_F(HostDrawingTest, WholeScreenClearsWipeEverythingDrawnSince) {
+  SelectFont(32, 20);
+  Rect whole{0, 0, kScreenWidth, kScreenHeight};
+  Rect text{20, 200, 780, 240};
+  Rect box{700, 400, 900, 500};
+  // Colours as the device gives them (0x00BBGGRR) and as pixels (0x00RRGGBB).
+  const std::pair<Colour, uint32_t> grounds[] = {
+      {0x000000FF, 0xFF0000}, {0, 0}, {0, 0}, {0x000000FF, 0xFF0000}, {0x000000FF, 0xFF0000}};
+  for (auto [ground, pixel] : grounds) {
+    DrawObject* brush = CreateSolidBrushOf(ground);
+    DrawObject* lilac = CreateSolidBrushOf(kLilac);
+    FillWithBrush(surface, &whole, brush);
+    DrawTextInRect(surface, u"HHHH", -1, &text, kAlignCenter);
+    FillWithBrush(surface, &box, lilac);
+    FillWithBrush(surface, &whole, brush);
+    DeleteDrawObject(brush);
+    DeleteDrawObject(lilac);
+    for (int y = 0; y < kScreenHeight; y += 7) {
+      for (int x = 0; x < kScreenWidth; x += 3) ASSERT_EQ(Pixel(x, y), pixel) << x << "," << y;
+    }
+  }
 }
 
 TEST_F(HostDrawingTest, FontsAreSizedByCellHeightAndAverageWidth) {
