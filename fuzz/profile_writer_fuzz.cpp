@@ -76,9 +76,18 @@ std::string Stored(const std::u16string& text, bool utf16) {
   return bytes;
 }
 
+// A line whose text, without its line end, is longer than the reader's
+// capacity takes is read in pieces, whichever line end it has or lacks.
 bool HasLongLine(const std::vector<std::string>& lines, bool utf16) {
+  size_t unit = utf16 ? 2 : 1;
   for (const std::string& line : lines) {
-    if (line.size() > (utf16 ? 2u : 1u) * (kLongestLine + 2)) return true;
+    size_t text = line.size();
+    auto endsInLineEnd = [&] {
+      return text >= unit && (line[text - unit] == '\r' || line[text - unit] == '\n') &&
+             (!utf16 || line[text - 1] == 0);
+    };
+    for (int ends = 0; ends < 2 && endsInLineEnd(); ++ends) text -= unit;
+    if (text > unit * kLongestLine) return true;
   }
   return false;
 }
