@@ -1,19 +1,21 @@
 #!/bin/sh
 # Builds the libFuzzer harnesses of fuzz/ with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/, and runs each one over its
-# seed corpus (fuzz/corpus/<harness>/) and then for SECONDS seconds (default
-# 300), one harness at a time. New inputs go to build-fuzz/corpus/<harness>/,
+# UndefinedBehaviorSanitizer into build-fuzz/, and runs each one (or only the
+# HARNESS names given) over its seed corpus (fuzz/corpus/<harness>/) and then
+# for SECONDS seconds (default 300), one harness at a time. New inputs go to build-fuzz/corpus/<harness>/,
 # a finding's input to build-fuzz/findings/, each run's output to
 # build-fuzz/logs/; the first finding stops the script.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
+[ $# -gt 0 ] && shift
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DNIMBORA_SANITIZE=ON -DNIMBORA_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j2 --target nimbora_fuzzers
 mkdir -p build-fuzz/findings build-fuzz/logs
 for seeds in fuzz/corpus/*/; do
   harness=$(basename "$seeds")
+  case " $* " in *" $harness "*|"  ") ;; *) continue ;; esac
   case $harness in
     version_fuzz) dictionary=fuzz/version.dict ;;
     *) dictionary=fuzz/profile.dict ;;
