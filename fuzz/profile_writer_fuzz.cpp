@@ -76,6 +76,12 @@ std::string Stored(const std::u16string& text, bool utf16) {
   return bytes;
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line;
+  return bytes;
+}
+
 // A line whose text, without its line end, is longer than the reader's
 // capacity takes is read in pieces, whichever line end it has or lacks.
 bool HasLongLine(const std::vector<std::string>& lines, bool utf16) {
@@ -116,7 +122,6 @@ bool IsPlainCall(const Call& call) {
 // what the call asked for: removed lines give way to added ones.
 bool IsAskedChange(const Call& call, const std::vector<std::string>& removed,
                    const std::vector<std::string>& added, bool utf16) {
-  if (call.value == nullptr) return added.empty() && removed.size() <= 1;
   if (removed.size() > 1 || added.size() > 3) return false;
   std::u16string entry = std::u16string(call.key) + u"=" + call.value;
   std::u16string header = u"[" + std::u16string(call.section) + u"]";
@@ -149,6 +154,20 @@ bool IsSectionRemoved(const std::vector<std::string>& old, const std::vector<std
   return old == now;
 }
 
+// A removed entry: the file without one whole line's bytes, or unchanged.
+// Compared as bytes: a line ending in a lone CR followed by an empty LF line
+// reads as one line once the entry between them is gone.
+bool IsLineRemoved(const std::vector<std::string>& old, const std::string& now) {
+  for (size_t removed = 0; removed < old.size(); ++removed) {
+    std::string kept;
+    for (size_t line = 0; line < old.size(); ++line) {
+      if (line != removed) kept += old[line];
+    }
+    if (kept == now) return true;
+  }
+  return Joined(old) == now;
+}
+
 // Every line the call did not touch is still there: the change is one run of
 // lines, placed by matching the common start first or the common end first
 // (equal lines around it, such as blank lines, may place it either way).
@@ -159,6 +178,10 @@ void CheckUntouchedLines(const Call& call, const std::string& before, const std:
   if (HasLongLine(old, utf16)) return;  // judged in pieces: a change may fall mid-line
   if (call.key == nullptr) {
     Check(IsSectionRemoved(old, now, utf16));
+    return;
+  }
+  if (call.value == nullptr) {
+    Check(IsLineRemoved(old, after));
     return;
   }
   bool asked = false;
