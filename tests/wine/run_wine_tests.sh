@@ -1,14 +1,17 @@
 #!/bin/sh
 # Runs the Windows builds under Wine in a virtual X server: the import check,
-# then for each build (64-bit, and 32-bit under 32-bit Wine) the backend's
-# own tests and the Updater's scenarios on drive C, then the random
-# differential against the host program with the 64-bit build. Each
+# then for each build (64-bit, and 32-bit under a 32-bit Wine, see
+# scripts/wine32.sh) the backend's own tests and the Updater's scenarios on
+# drive C, and the random differential against the host program with the
+# 64-bit build. Each
 # scenario checks the files, main.ini, the start of the stand-in
 # application, the exit status and the screens, and compares the device
 # tree byte for byte with what the host program leaves on a copy of it.
 # Usage: run_wine_tests.sh [WINDOWS_BUILD_DIR [HOST_BUILD_DIR [SEED]]]
 # The 32-bit build is WINDOWS_BUILD_DIR with "32" appended; SEED repeats a
 # differential run (NIMBORA_DIFFERENTIAL_CASES sets its number of cases).
+# Each part's result (passed, failed, SKIPPED: reason) goes to
+# WINDOWS_BUILD_DIR/wine-tests/parts, one "NAME|RESULT" line each.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/device_trees.sh"
@@ -34,18 +37,18 @@ screens=$work/screens
 wine_user=
 [ "$(id -u)" -ne 0 ] || wine_user=65534
 wine_home=$(mktemp -d /tmp/nimbora-wine.XXXXXX)
-mkdir -p "$wine_home/tmp" "$wine_home/prefix"
+mkdir -p "$wine_home/tmp"
 [ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$wine_home"
 
 # as_wine_user COMMAND...: replaces the shell with the command, run as the
-# user Wine runs as; called in a subshell, whose process id is then the
-# command's.
+# user Wine runs as, from the Wine of the build at hand ($wine_runner);
+# called in a subshell, whose process id is then the command's.
 as_wine_user() {
   if [ -n "$wine_user" ]; then
-    exec setpriv --reuid="$wine_user" --regid="$wine_user" --clear-groups \
+    exec $wine_runner setpriv --reuid="$wine_user" --regid="$wine_user" --clear-groups \
       env -u XDG_RUNTIME_DIR HOME="$wine_home" TMPDIR="$wine_home/tmp" "$@"
   fi
-  exec "$@"
+  exec $wine_runner "$@"
 }
 
 # give_to_wine_user PATH...: the files become the Wine user's to change.
@@ -53,10 +56,22 @@ give_to_wine_user() {
   [ -z "$wine_user" ] || chown -R "$wine_user:$wine_user" "$@"
 }
 
-# One prefix for both builds (a 64-bit prefix runs 32-bit programs too); no
-# Mono or Gecko installers, no debug noise.
-export WINEPREFIX="$wine_home/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-drive_c=$WINEPREFIX/drive_c
+# A prefix of its own for each build, since the 32-bit Wine may be another
+# system's that cannot use a 64-bit prefix; no Mono or Gecko installers, no
+# debug noise.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_runner=
+# use_wine BITS RUNNER...: the prefix and the Wine of one build.
+use_wine() {
+  WINEPREFIX=$wine_home/prefix$1
+  WINEARCH=win$1
+  [ "$1" = 64 ] || WINEARCH=win32
+  export WINEPREFIX WINEARCH
+  drive_c=$WINEPREFIX/drive_c
+  shift
+  wine_runner="$*"
+}
+wine32_runner="sh $root/scripts/wine32.sh run"
 
 failures=0
 passed=0
@@ -68,7 +83,11 @@ fail() {
 
 xvfb_pid=
 cleanup() {
-  (as_wine_user wineserver -k) 2>/dev/null || true
+  for bits in 64 32; do
+    [ -d "$wine_home/prefix$bits" ] || continue
+    use_wine "$bits" "$([ "$bits" = 64 ] || echo "$wine32_runner")"
+    (as_wine_user wineserver -k) 2>/dev/null || true
+  done
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$wine_home"
 }
@@ -86,8 +105,10 @@ start_display() {
 }
 
 create_prefix() {
-  (as_wine_user wine wineboot --init) >"$work/wineboot.log" 2>&1 ||
-    { cat "$work/wineboot.log"; exit 1; }
+  mkdir -p "$WINEPREFIX"
+  give_to_wine_user "$WINEPREFIX"
+  (as_wine_user wine wineboot --init) >"$work/wineboot$bits.log" 2>&1 ||
+    { fail "no Wine prefix"; show_log "$work/wineboot$bits.log"; return 1; }
   (as_wine_user wineserver -w)
 }
 
@@ -225,9 +246,11 @@ run_scenario() {
   fi
 }
 
-# run_build BITS DIR: the backend tests and the scenarios with one build.
+# run_build BITS DIR: the backend tests and the scenarios with one build,
+# in the prefix of the Wine chosen by use_wine.
 run_build() {
   bits=$1
+  create_prefix || return 0
   missing=
   for program in "$2/nimbora_win32_tests.exe" "$2/Update.exe" "$2/stand-in/Nimbora.exe" \
     "$host_update"; do
@@ -250,15 +273,38 @@ run_build() {
 . "$here/scenarios.sh"
 . "$here/differential.sh"
 
+# part NAME COMMAND...: runs a part of the suite and records whether it
+# added failures.
+part() {
+  part_name=$1
+  shift
+  failures_before=$failures
+  "$@"
+  result=passed
+  [ "$failures" -eq "$failures_before" ] || result=failed
+  echo "$part_name|$result" >>"$work/parts"
+}
+
+build_and_outcomes() {
+  run_build "$@"
+  check_outcomes
+}
+
 started=$(date +%s)
 start_display
-create_prefix
-check_imports
-run_build 64 "$windows_build"
-check_outcomes
-run_build 32 "${windows_build}32"
-check_outcomes
-run_differential
+part "Import check" check_imports
+use_wine 64
+part "Wine 64-bit" build_and_outcomes 64 "$windows_build"
+part "Differential" run_differential
+if wine32=$(sh "$root/scripts/wine32.sh" setup 2>"$work/wine32.log"); then
+  echo "32-bit Wine: $wine32"
+  use_wine 32 "$wine32_runner"
+  part "Wine 32-bit" build_and_outcomes 32 "${windows_build}32"
+else
+  reason=$(tail -n 1 "$work/wine32.log")
+  echo "Wine 32-bit|SKIPPED: no 32-bit Wine could be had ($reason)" >>"$work/parts"
+  echo "WINE 32-BIT SKIPPED: NO 32-BIT WINE COULD BE HAD: $reason"
+fi
 echo "Wine suite took $(($(date +%s) - started)) s; screens in $screens"
 # The closing count, in the form test reports are read by.
 echo "wine: $passed passed, $failures failed"
