@@ -23,12 +23,25 @@ constexpr int kMaxCapacity = kTextCapacity;
 const char kUsage[] =
     "usage: nimbora-profile get FILE SECTION KEY [--default TEXT] [--capacity N]\n"
     "       nimbora-profile set FILE SECTION KEY VALUE\n"
-    "       nimbora-profile delete FILE SECTION [KEY]\n";
+    "       nimbora-profile delete FILE SECTION [KEY]\n"
+    "Reads or changes one value of a profile file exactly as the panel does.\n"
+    "  get     prints the value (the default when there is none)\n"
+    "  set     writes the value, adding the section or key when missing\n"
+    "  delete  removes the key, or the whole section when no KEY is given\n"
+    "  --default TEXT  what get prints when the value is missing (default: empty)\n"
+    "  --capacity N    the reader's buffer in 16-bit units, 1 to 4096 (default 260)\n"
+    "Exit status: 0 done; 1 the file could not be read or written; 2 wrong usage.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
 }
+
+int IsHelp(const char* word) { return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0; }
+
+// "--help" as the command or in place of a command's file; later words are
+// sections, keys and values, which may be spelt anyhow.
+int AsksForHelp(int argc, char** argv) { return (argc > 1 && IsHelp(argv[1])) || (argc > 2 && IsHelp(argv[2])); }
 
 struct WideText {
   char16_t text[kTextCapacity];
@@ -106,6 +119,10 @@ int Write(const WideText& path, int isSet, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc < 4) return Usage();
   static FileSystem fileSystem;
   static HostFileSystemState state;

@@ -16,7 +16,8 @@ constexpr int kUsageStatus = 2;
 
 const char kUsage[] =
     "usage: nimbora-update [--root DIR] [--headless] [--virtual-clock] [--keys LIST]\n"
-    "                      [--screens DIR] [--draw-log FILE] [--] [WORD...]\n"
+    "                      [--screens DIR] [--draw-log FILE] [--launch-times FILE]\n"
+    "                      [--] [WORD...]\n"
     "Runs the Updater on the device tree in DIR (default: the current directory).\n"
     "The WORDs, joined by single blanks, are its command line (SUCCESS or FAILURE).\n"
     "  --headless       no window, even when a display is there\n"
@@ -51,13 +52,13 @@ int Parse(int argc, char** argv, Arguments* arguments) {
   const char* valueOptions[] = {"--root", "--keys", "--screens", "--draw-log", "--launch-times"};
   constexpr int kValueOptions = sizeof valueOptions / sizeof *valueOptions;
   int i = 1;
-  for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+  for (; i < argc && (strncmp(argv[i], "--", 2) == 0 || strcmp(argv[i], "-h") == 0); ++i) {
     std::string option = argv[i];
     if (option == "--") {
       ++i;
       break;
     }
-    if (option == "--help") {
+    if (option == "--help" || option == "-h") {
       fputs(kUsage, stdout);
       return 0;
     }

@@ -75,6 +75,15 @@ TEST_F(ProfileToolTest, SetAndDeleteChangeTheFile) {
   EXPECT_EQ(Tool({"set", HostPath("absent/main.ini"), "Main", "Version", "1"}).exitCode, 1);
 }
 
+TEST_F(ProfileToolTest, HelpGoesToStandardOutput) {
+  const std::vector<std::string> asks[] = {{"--help"}, {"-h"}, {"get", "--help"}, {"set", "-h"}};
+  for (const std::vector<std::string>& arguments : asks) {
+    ToolRun run = Tool(arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments.back();
+    EXPECT_EQ(run.output.rfind("usage: nimbora-profile get", 0), 0u) << run.output;
+  }
+}
+
 TEST_F(ProfileToolTest, WrongUsageExitsTwo) {
   const std::vector<std::string> wrong[] = {
       {},

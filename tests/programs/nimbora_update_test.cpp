@@ -67,9 +67,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NimboraUpdateTest, HelpShowsTheUsage) {
-  Outcome outcome = Run("--help");
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.output.rfind("usage: nimbora-update", 0), 0u);
+  for (const char* asks : {"--help", "-h", "--headless -h"}) {
+    Outcome outcome = Run(asks);
+    EXPECT_EQ(outcome.status, 0) << asks;
+    EXPECT_EQ(outcome.output.rfind("usage: nimbora-update", 0), 0u) << outcome.output;
+  }
 }
 
 // The words joined by blanks are the whole command line, so a trailing blank
