@@ -12,7 +12,7 @@
 
 #include "base/utf8.h"
 #include "base/wide_string.h"
-#include "platform/host/host_file_system.h"
+#include "host_file_system.h"
 
 namespace nimbora {
 
@@ -282,6 +282,15 @@ int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const
                            HostFlushVolume};
   return 1;
 }
+
+HostFileSystemState* OpenHostFileSystem(FileSystem* fileSystem, const char* root) {
+  HostFileSystemState* state = new HostFileSystemState{};
+  if (InitHostFileSystem(fileSystem, state, root)) return state;
+  delete state;
+  return nullptr;
+}
+
+void CloseHostFileSystem(HostFileSystemState* state) { delete state; }
 
 bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
   return WalkDevicePath(root, nullptr, true, devicePath, hostPath, capacity);

@@ -1,6 +1,6 @@
 // nimbora-package preview: one simulated run per language of the Language.ini
 // the panel would have after the update, with its screens and drawn texts.
-#include "programs/package_preview.h"
+#include "package_preview.h"
 
 #include <algorithm>
 #include <cstdio>
