@@ -356,7 +356,7 @@ void CheckTextFit(Check* check) {
   if (font.substitute) {
     Add(check, "note", "fit-approximate",
         "widths measured with " + (font.family.empty() ? "no font" : font.family + " (" + font.file + ")") +
-            " standing in for \"" + kScreenFace + "\"; pass --font with the panel's font");
+            " standing in for \"" + Utf8(kScreenFaceName) + "\"; pass --font with the panel's font");
   }
 }
 

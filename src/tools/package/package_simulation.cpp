@@ -186,7 +186,7 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
 
 ScreenFont FontOfScreens() {
   HostFontUse use;
-  if (!HostFontUsed(kScreenFace, &use)) return ScreenFont{"", "", true};
+  if (!HostFontUsed(Utf8(kScreenFaceName).c_str(), &use)) return ScreenFont{"", "", true};
   return ScreenFont{use.family, use.file, use.substitute};
 }
 

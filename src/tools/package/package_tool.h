@@ -59,8 +59,7 @@ struct DrawnText {
   bool cut;  // clipped at the band's edges
 };
 
-// The font that drew the screens' face, "HandelGothic BT".
-constexpr const char* kScreenFace = "HandelGothic BT";
+// The font that drew the screens' face (kScreenFaceName).
 struct ScreenFont {
   std::string family;
   std::string file;
