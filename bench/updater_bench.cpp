@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fault_file_system.h"
-#include "platform/host/host_file_system.h"
+#include "testing/fault_file_system.h"
+#include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
 
 extern char** environ;
@@ -170,10 +170,10 @@ void BenchLookup(const fs::path& work, bool utf16) {
   }
   WriteFile(work / "profile.ini", bytes);
 
-  nimbora::HostFileSystemState hostState;
   nimbora::FileSystem host, counting;
   nimbora::FaultFileSystemState counts;
-  if (!nimbora::InitHostFileSystem(&host, &hostState, work.c_str())) return;
+  nimbora::HostFileSystemState* hostState = nimbora::OpenHostFileSystem(&host, work.c_str());
+  if (hostState == nullptr) return;
   nimbora::InitFaultFileSystem(&counting, &counts, &host);
   nimbora::UseFileSystem(&counting);
   std::vector<double> times;
@@ -184,6 +184,7 @@ void BenchLookup(const fs::path& work, bool utf16) {
     times.push_back(Seconds(std::chrono::steady_clock::now() - start));
   }
   nimbora::UseFileSystem(nullptr);
+  nimbora::CloseHostFileSystem(hostState);
   int calls = (counts.calls[nimbora::kOperationRead] + counts.calls[nimbora::kOperationSeek]) / 51;
   bool found = std::u16string(value) == u"found";
   std::printf("  lookup in %zu KB %-7s %s  %8.3f ms   reads + seeks per lookup: %d (goal: at most 64)\n",

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/fault_file_system.h"
-#include "platform/overlay_file_system.h"
+#include "testing/fault_file_system.h"
+#include "overlay/overlay_file_system.h"
 
 namespace nimbora {
 

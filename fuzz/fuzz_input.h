@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/fault_file_system.h"
+#include "testing/fault_file_system.h"
 
 namespace nimbora {
 

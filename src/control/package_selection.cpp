@@ -1,5 +1,6 @@
 #include "control/package_selection.h"
 
+#include "package/package_format.h"
 #include "platform/device_locations.h"
 #include "base/wide_string.h"
 #include "profile/profile_reader.h"
@@ -12,17 +13,17 @@ constexpr int kValueCapacity = 50;
 
 void ReadVersionAndTime(const char16_t* path, VersionNumber* version, UpdateTime* time) {
   char16_t value[kValueCapacity];
-  ReadProfileString(u"Main", u"Version", u"", value, kValueCapacity, path);
+  ReadProfileString(kMainSection, kVersionKey, u"", value, kValueCapacity, path);
   ParseVersion(value, version);
-  ReadProfileString(u"Main", u"Update Time", u"", value, kValueCapacity, path);
+  ReadProfileString(kMainSection, kUpdateTimeKey, u"", value, kValueCapacity, path);
   ParseUpdateTime(value, time);
 }
 
 // "all", or a positive count: the package carries that kind of instruction.
 bool HasInstructions(const char16_t* key, const char16_t* path) {
   char16_t value[kValueCapacity];
-  ReadProfileString(u"Main", key, u"0", value, kValueCapacity, path);
-  return WideCompareNoCase(value, u"all") == 0 || WideToInt(value) > 0;
+  ReadProfileString(kMainSection, key, u"0", value, kValueCapacity, path);
+  return WideCompareNoCase(value, kAllKeyword) == 0 || WideToInt(value) > 0;
 }
 
 bool Probe(const char16_t* directory, PackageSelection* selection) {
@@ -35,15 +36,28 @@ bool Probe(const char16_t* directory, PackageSelection* selection) {
 
 }  // namespace
 
+PackageOrder OrderOfPackage(const VersionNumber* packageVersion, const UpdateTime* packageTime,
+                            const VersionNumber* installedVersion, const UpdateTime* installedTime) {
+  int order = CompareVersion(packageVersion, installedVersion);
+  if (order != 0) return order > 0 ? PackageOrder::NewerVersion : PackageOrder::OlderVersion;
+  return IsLaterTime(packageTime, installedTime) ? PackageOrder::SameVersionLater
+                                                 : PackageOrder::SameVersionNotLater;
+}
+
+bool IsNewerPackage(PackageOrder order, PackageInstructions instructions) {
+  return order == PackageOrder::NewerVersion ||
+         (order == PackageOrder::SameVersionLater && instructions == PackageInstructions::Some);
+}
+
 bool IsPackageApplicable(const char16_t* descriptionPath, const VersionNumber* installedVersion,
                          const UpdateTime* installedTime, VersionNumber* packageVersion,
                          UpdateTime* packageTime) {
   ReadVersionAndTime(descriptionPath, packageVersion, packageTime);
-  int order = CompareVersion(packageVersion, installedVersion);
-  if (order != 0) return order > 0;
-  // Same version: only a later package that carries instructions counts.
-  if (!IsLaterTime(packageTime, installedTime)) return false;
-  return HasInstructions(u"Update", descriptionPath) || HasInstructions(u"Delete", descriptionPath);
+  PackageOrder order = OrderOfPackage(packageVersion, packageTime, installedVersion, installedTime);
+  // The instructions are read only when they can decide.
+  if (order != PackageOrder::SameVersionLater) return IsNewerPackage(order, PackageInstructions::None);
+  bool some = HasInstructions(kUpdateKey, descriptionPath) || HasInstructions(kDeleteKey, descriptionPath);
+  return IsNewerPackage(order, some ? PackageInstructions::Some : PackageInstructions::None);
 }
 
 void SelectPackage(PackageSelection* selection) {

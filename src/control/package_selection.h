@@ -21,6 +21,17 @@ struct PackageSelection {
   char16_t descriptionPath[kPathCapacity];
 };
 
+// How a package stands against the installed state: by version first, then,
+// at the same version, by update time.
+enum class PackageOrder { OlderVersion, NewerVersion, SameVersionNotLater, SameVersionLater };
+PackageOrder OrderOfPackage(const VersionNumber* packageVersion, const UpdateTime* packageTime,
+                            const VersionNumber* installedVersion, const UpdateTime* installedTime);
+
+enum class PackageInstructions { None, Some };
+// Whether a package so placed is newer than what is installed: a newer
+// version always is; the same version with a later time only with instructions.
+bool IsNewerPackage(PackageOrder order, PackageInstructions instructions);
+
 bool IsPackageApplicable(const char16_t* descriptionPath, const VersionNumber* installedVersion,
                          const UpdateTime* installedTime, VersionNumber* packageVersion,
                          UpdateTime* packageTime);

@@ -8,15 +8,7 @@ namespace nimbora {
 
 namespace {
 
-constexpr const char16_t* kFaceName = u"HandelGothic BT";
 constexpr int32_t kNormalWeight = 400;
-
-struct FontSize {
-  int32_t height;
-  int32_t width;
-};
-constexpr FontSize kLargeFont{32, 20};
-constexpr FontSize kSmallFont{24, 16};
 
 DrawObject* CreateScreenFont(LogicalFont* record, FontSize size) {
   record->height = size.height;
@@ -38,7 +30,7 @@ void SetUpScreen(Window* window, bool selectLargeFont, ScreenResources* screen) 
   screen->surface = GetWindowSurface(window);
   screen->keptFont = nullptr;
   LogicalFont record{};
-  WideCopyBounded(record.faceName, kFaceName, kFaceNameCapacity);
+  WideCopyBounded(record.faceName, kScreenFaceName, kFaceNameCapacity);
   record.weight = kNormalWeight;
   screen->largeFont = CreateScreenFont(&record, kLargeFont);
   if (selectLargeFont) SelectLargeFont(screen);

@@ -11,6 +11,14 @@ constexpr Rect kMessageBand{20, 200, 780, 240};
 constexpr Rect kPromptBand{20, 300, 780, 340};
 constexpr Rect kFooterBand{20, 456, 780, 474};
 constexpr Colour kTextColour = 0x00C896C8;
+// The screens' face, and the large font and the small fallback by size.
+constexpr const char16_t* kScreenFaceName = u"HandelGothic BT";
+struct FontSize {
+  int32_t height;
+  int32_t width;
+};
+constexpr FontSize kLargeFont{32, 20};
+constexpr FontSize kSmallFont{24, 16};
 constexpr int kLanguageCapacity = 20;
 constexpr int kScreenTextCapacity = 256;
 

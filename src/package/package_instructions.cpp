@@ -1,6 +1,7 @@
 #include "package/package_instructions.h"
 
 #include "package/listed_indexes.h"
+#include "package/package_format.h"
 #include "package/path_join.h"
 #include "package/tree_operations.h"
 #include "platform/file_system.h"
@@ -11,14 +12,12 @@ namespace nimbora {
 
 namespace {
 
-constexpr int kMainValueCapacity = 256;
-
 enum class EntryOutcome { Done, Failed, ListStopped };
 
 // value must hold kPathCapacity characters.
 void ReadMainValue(const char16_t* descriptionPath, const char16_t* key,
                    const char16_t* defaultText, char16_t* value) {
-  ReadProfileString(u"Main", key, defaultText, value, kMainValueCapacity, descriptionPath);
+  ReadProfileString(kMainSection, key, defaultText, value, kMainValueCapacity, descriptionPath);
 }
 
 bool IsKeyword(const char16_t* value, const char16_t* keyword) {
@@ -62,45 +61,45 @@ EntryOutcome CopyListedEntry(const char16_t* section, const char16_t* prefix, in
 
 void DeleteAll(const char16_t* applicationDirectory, const char16_t* descriptionPath) {
   char16_t value[kPathCapacity];
-  ReadMainValue(descriptionPath, u"DeleteDatabase", u"false", value);
-  if (IsKeyword(value, u"true")) {
+  ReadMainValue(descriptionPath, kDeleteDatabaseKey, u"false", value);
+  if (IsKeyword(value, kTrueKeyword)) {
     DeleteTree(applicationDirectory, nullptr);
     return;
   }
   char16_t path[kPathCapacity];
-  ReadMainValue(descriptionPath, u"DeleteParam", u"false", value);
-  if (IsKeyword(value, u"true") && JoinPath(path, applicationDirectory, u"Database\\Param.dat")) {
+  ReadMainValue(descriptionPath, kDeleteParamKey, u"false", value);
+  if (IsKeyword(value, kTrueKeyword) && JoinPath(path, applicationDirectory, kParamPath)) {
     DeleteFileAt(path);
   }
   // Left empty when it does not fit; then no entry called Database can be
   // reached in the walk either, since its path would not fit.
-  JoinPath(path, applicationDirectory, u"Database");
+  JoinPath(path, applicationDirectory, kDatabaseName);
   DeleteTree(applicationDirectory, path);
 }
 
 void ApplyDeleteInstruction(const char16_t* applicationDirectory,
                             const char16_t* descriptionPath) {
   char16_t value[kPathCapacity];
-  ReadMainValue(descriptionPath, u"Delete", u"0", value);
-  if (IsKeyword(value, u"all")) {
+  ReadMainValue(descriptionPath, kDeleteKey, u"0", value);
+  if (IsKeyword(value, kAllKeyword)) {
     DeleteAll(applicationDirectory, descriptionPath);
     return;
   }
   int count = WideToInt(value);
-  if (count > 0) DeleteListedEntries(count, u"Delete", u"file", descriptionPath, applicationDirectory);
+  if (count > 0) DeleteListedEntries(count, kDeleteSection, kEntryPrefix, descriptionPath, applicationDirectory);
 }
 
 int ApplyCopyInstruction(const char16_t* packageDirectory, const char16_t* applicationDirectory,
                          const char16_t* descriptionPath) {
   char16_t value[kPathCapacity];
   char16_t tolerated[kPathCapacity];
-  ReadMainValue(descriptionPath, u"Update", u"0", value);
+  ReadMainValue(descriptionPath, kUpdateKey, u"0", value);
   // Left empty when it does not fit: then no file is forgiven.
-  JoinPath(tolerated, packageDirectory, u"Update.exe");
-  if (IsKeyword(value, u"all")) return CopyTree(packageDirectory, applicationDirectory, tolerated);
+  JoinPath(tolerated, packageDirectory, kUpdaterName);
+  if (IsKeyword(value, kAllKeyword)) return CopyTree(packageDirectory, applicationDirectory, tolerated);
   int count = WideToInt(value);
   if (count <= 0) return 1;
-  return CopyListedEntries(count, u"Update", u"file", descriptionPath, packageDirectory,
+  return CopyListedEntries(count, kUpdateSection, kEntryPrefix, descriptionPath, packageDirectory,
                            applicationDirectory, tolerated);
 }
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/host/host_file_system.h"
 #include "base/utf8.h"
 #include "base/wide_string.h"
+#include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_writer.h"
 
@@ -125,9 +125,8 @@ int main(int argc, char** argv) {
   }
   if (argc < 4) return Usage();
   static FileSystem fileSystem;
-  static HostFileSystemState state;
   static WideText path;
-  if (!InitHostFileSystem(&fileSystem, &state, "/") || !ToDevicePath(argv[2], &path)) {
+  if (!OpenHostFileSystem(&fileSystem, "/") || !ToDevicePath(argv[2], &path)) {
     std::fprintf(stderr, "nimbora-profile: cannot use %s\n", argv[2]);
     return 2;
   }

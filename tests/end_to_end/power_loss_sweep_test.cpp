@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "control/main_window.h"
-#include "platform/crash_file_system.h"
+#include "testing/crash_file_system.h"
 #include "platform/host/host_platform.h"
 #include "profile/profile_writer.h"
 #include "support/device_fixture.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/fault_file_system.h"
+#include "testing/fault_file_system.h"
 #include "profile/profile_lines.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_writer.h"

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
+#include "platform/host/host_platform.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {
@@ -57,6 +59,7 @@ class NimboraPackageTest : public DeviceFixture {
       }
     }
   }
+  void ApplyPlan(const std::string& output, size_t copies);
   void RunUpdater(const std::string& device) {
     ASSERT_EQ(Run(kUpdater, "--root " + Quoted(device) + " --headless --virtual-clock --keys space").status, 0);
   }
@@ -217,6 +220,35 @@ std::string OnHost(const nlohmann::json& devicePath) {
   return "expected" + path;
 }
 
+// Carries out check's JSON plan on a copy of "device" named "expected", in
+// the run's order (a removed flash package goes last); paths are taken as
+// the device takes them.
+void NimboraPackageTest::ApplyPlan(const std::string& output, size_t copies) {
+  fs::copy(HostPath("device"), HostPath("expected"), fs::copy_options::recursive);
+  nlohmann::json plan = nlohmann::json::parse(output);
+  auto host = [&](const nlohmann::json& path) {
+    char mapped[kHostPathCapacity];
+    char16_t wide[kPathCapacity];
+    EXPECT_TRUE(Utf16FromUtf8(path.get<std::string>().c_str(), wide, kPathCapacity));
+    EXPECT_TRUE(MapDevicePath(HostPath("expected").c_str(), wide, mapped, sizeof mapped));
+    return std::string(mapped);
+  };
+  auto removeWhere = [&](bool inPackage) {
+    for (const char* list : {"delete", "removeDirectories"}) {
+      for (const nlohmann::json& path : plan[list]) {
+        if ((OnHost(path).find("/Update Nimbora/") != std::string::npos) == inPackage) fs::remove(host(path));
+      }
+    }
+  };
+  removeWhere(false);
+  for (const nlohmann::json& path : plan["createDirectories"]) fs::create_directory(host(path));
+  ASSERT_EQ(plan["copy"].size(), copies);
+  for (const nlohmann::json& copy : plan["copy"]) {
+    fs::copy_file(host(copy["from"]), host(copy["to"]), fs::copy_options::overwrite_existing);
+  }
+  removeWhere(true);
+}
+
 TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
   for (const char* place : {"--card", "--flash"}) {
     SCOPED_TRACE(place);
@@ -234,23 +266,46 @@ TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
     ASSERT_EQ(check.status, 0) << check.output << check.errors;
     EXPECT_EQ(DescribeHostTree("device"), before);
 
-    // The lists keep the run's order; a removed flash package goes last.
-    fs::copy(HostPath("device"), HostPath("expected"), fs::copy_options::recursive);
-    nlohmann::json plan = nlohmann::json::parse(check.output);
-    auto removeWhere = [&](bool inPackage) {
-      for (const char* list : {"delete", "removeDirectories"}) {
-        for (const nlohmann::json& path : plan[list]) {
-          if ((OnHost(path).find("/Update Nimbora/") != std::string::npos) == inPackage) fs::remove(HostPath(OnHost(path)));
-        }
-      }
-    };
-    removeWhere(false);
-    for (const nlohmann::json& path : plan["createDirectories"]) MakeHostDirectory(OnHost(path));
-    ASSERT_EQ(plan["copy"].size(), 6u);
-    for (const nlohmann::json& copy : plan["copy"]) {
-      fs::copy_file(HostPath(OnHost(copy["from"])), HostPath(OnHost(copy["to"])), fs::copy_options::overwrite_existing);
-    }
-    removeWhere(true);
+    ApplyPlan(check.output, 6u);
+    RunUpdater("device");
+    fs::remove(HostPath("device/ResidentFlash/Nimbora/main.ini"));
+    fs::remove(HostPath("expected/ResidentFlash/Nimbora/main.ini"));
+    EXPECT_EQ(DescribeHostTree("device"), DescribeHostTree("expected"));
+  }
+}
+
+// Entries with trailing full stops and blanks, which the device drops, in
+// either list: check plans and reports what the real run does.
+TEST_F(NimboraPackageTest, CheckPlansTrailingFullStopsAndBlanksAsARealRun) {
+  struct Entries {
+    const char* deleted;
+    const char* updated;
+  };
+  const Entries cases[] = {
+      {"Readme-1.2.3.txt ", "Nimbora.exe "},
+      {"Readme-1.2.3.txt.", "Nimbora.exe."},
+      {"Charts. \\", "Maps\\Alps.\\relief.map"},
+      {"Charts.\\2026\\april.csv .", "Skins.\\storm.skin. ."},
+  };
+  for (const Entries& entries : cases) {
+    SCOPED_TRACE(std::string(entries.deleted) + "|" + entries.updated);
+    fs::remove_all(HostPath("device"));
+    fs::remove_all(HostPath("expected"));
+    CopySample("device");
+    // The installed stand-in, which most of these packages keep, would log its start.
+    fs::permissions(HostPath("device/ResidentFlash/Nimbora/Nimbora.exe"), fs::perms::all,
+                    fs::perm_options::remove);
+    fs::permissions(HostPath("device/ResidentFlash/Nimbora/Nimbora.exe"),
+                    fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    WriteHostFile("device/Storage Card/Update Nimbora/update.ini",
+                  std::string("[Main]\r\nVersion=1.2.4\r\nDelete=1\r\nUpdate=1\r\n[Delete]\r\nfile1=") +
+                      entries.deleted + "\r\n[Update]\r\nfile1=" + entries.updated + "\r\n");
+    Outcome check = Run(kProgram, "check --json --device " + Quoted("device") + " " +
+                                      Quoted("device/Storage Card/Update Nimbora"));
+    EXPECT_EQ(check.status, 0) << check.output;
+    // The sample panel speaks German.
+    EXPECT_EQ(nlohmann::json::parse(check.output)["outcome"], "Die Dateien wurden erfolgreich aktualisiert.");
+    ApplyPlan(check.output, 1u);
     RunUpdater("device");
     fs::remove(HostPath("device/ResidentFlash/Nimbora/main.ini"));
     fs::remove(HostPath("expected/ResidentFlash/Nimbora/main.ini"));

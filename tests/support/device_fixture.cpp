@@ -17,13 +17,15 @@ void DeviceFixture::SetUp() {
   std::string pattern = (parent / "nimbora-device-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   root = pattern;
-  ASSERT_EQ(InitHostFileSystem(&host, &hostState, root.c_str()), 1);
+  hostState = OpenHostFileSystem(&host, root.c_str());
+  ASSERT_NE(hostState, nullptr);
   previous = CurrentFileSystem();
   UseFileSystem(&host);
 }
 
 void DeviceFixture::TearDown() {
   UseFileSystem(previous);
+  CloseHostFileSystem(hostState);
   if (root.empty()) return;
   // Directories a test made read-only would keep their entries from an ordinary user.
   std::error_code error;
@@ -34,6 +36,13 @@ void DeviceFixture::TearDown() {
     }
   }
   fs::remove_all(root, error);
+}
+
+// A file system opened afresh over the same root has listed nothing yet;
+// the record stays where it is, so wrappers over it see the new one.
+void DeviceFixture::ForgetHostListings() {
+  CloseHostFileSystem(hostState);
+  hostState = OpenHostFileSystem(&host, root.c_str());
 }
 
 std::string DeviceFixture::HostPath(const std::string& relative) const {

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "platform/fault_file_system.h"
+#include "testing/fault_file_system.h"
 #include "platform/file_system.h"
-#include "platform/host/host_file_system.h"
+#include "platform/host/host_platform.h"
 
 namespace nimbora {
 
@@ -35,7 +35,7 @@ class DeviceFixture : public ::testing::Test {
 
   // The tree was laid afresh for a new start of the Updater, which lists
   // every directory anew.
-  void ForgetHostListings() { hostState.names = HostNameCache{}; }
+  void ForgetHostListings();
 
   // Puts the fault wrapper (faults, faulty) between the logic and the host.
   void UseFaultWrapper();
@@ -45,7 +45,7 @@ class DeviceFixture : public ::testing::Test {
   // a disk that other programs share.
   std::string rootParent;
   std::string root;
-  HostFileSystemState hostState;
+  HostFileSystemState* hostState = nullptr;
   FileSystem host;
   FaultFileSystemState faults;
   FileSystem faulty;

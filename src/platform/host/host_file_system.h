@@ -1,8 +1,7 @@
-// The host's file system: device paths mapped onto a directory tree below a
-// root that the program chooses, with the device's names, error codes and
-// rules. Shared by the backend's files; the programs and tests install it
-// with InitHostFileSystem. host_paths.cpp maps names, host_files.cpp does the
-// operations. Memory comes from new and the standard containers only.
+// The host's file system inside the backend: device paths mapped onto a
+// directory tree below a root that the program chooses, with the device's
+// names, error codes and rules. host_paths.cpp maps names, host_files.cpp
+// does the operations. Memory comes from new and the standard containers only.
 #pragma once
 
 #include <sys/stat.h>
@@ -17,10 +16,9 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "host_platform.h"
 
 namespace nimbora {
-
-constexpr size_t kHostPathCapacity = 4096;
 
 // The entries of one directory, by folded device name (several host names
 // may differ in letter case alone), and the directory's change time when
@@ -66,19 +64,6 @@ struct HostFileSystemState {
 // knew of an earlier root. Returns 0 (and leaves fileSystem untouched) when
 // root is empty or does not fit.
 int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const char* root);
-
-// Maps a device path ("\ResidentFlash\Nimbora\main.ini") to the host path
-// below root, as every operation does: components are separated by "\" or
-// "/"; trailing full stops and blanks are dropped as the device drops them
-// (all of them from the last component, one full stop from the others); each
-// name is matched ignoring case against the entries that exist (an exact
-// spelling wins), and a name that exists in no letter case is used as
-// spelled, so new files get the caller's spelling. "." is ignored and ".."
-// goes up, never above root. Fails, rather than truncating, when the result
-// does not fit in capacity, and when it would pass through a symbolic link.
-bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
-
-// ---- Internal to the backend's file-system files. ----
 
 HostFileSystemState* HostState(FileSystem* self);
 

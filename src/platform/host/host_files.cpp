@@ -15,7 +15,7 @@
 #include "base/utf8.h"
 #include "base/wide_pattern.h"
 #include "base/wide_string.h"
-#include "platform/host/host_file_system.h"
+#include "host_file_system.h"
 
 namespace nimbora {
 

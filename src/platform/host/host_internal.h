@@ -23,8 +23,8 @@
 #include "platform/clock.h"
 #include "platform/drawing.h"
 #include "platform/file_system.h"
-#include "platform/host/host_file_system.h"
-#include "platform/host/host_platform.h"
+#include "host_file_system.h"
+#include "host_platform.h"
 
 struct SDL_Window;
 struct SDL_Renderer;

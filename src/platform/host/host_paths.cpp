@@ -12,7 +12,8 @@
 
 #include "base/utf8.h"
 #include "base/wide_string.h"
-#include "platform/host/host_file_system.h"
+#include "host_file_system.h"
+#include "platform/device_names.h"
 
 namespace nimbora {
 
@@ -175,23 +176,20 @@ bool AppendComponent(HostPath* path, const char16_t* name, int length) {
   return true;
 }
 
-// The device drops trailing blanks and full stops from the last component,
-// and one full stop from each component a separator follows.
-int KeptLength(const char16_t* name, int length, bool last) {
-  if (!last) return length > 0 && name[length - 1] == u'.' ? length - 1 : length;
-  while (length > 0 && (name[length - 1] == u'.' || name[length - 1] == u' ')) --length;
-  return length;
-}
-
 bool TakeComponent(HostPath* path, const char16_t* begin, int length, bool last) {
-  if (length == 1 && begin[0] == u'.') return true;
-  if (length == 2 && begin[0] == u'.' && begin[1] == u'.') {
-    GoUp(path);
-    return true;
+  int kept = 0;
+  switch (StepOfComponent(begin, length, last, &kept)) {
+    case PathStep::Skip:
+      return true;
+    case PathStep::Up:
+      GoUp(path);
+      return true;
+    case PathStep::Name:
+      return AppendComponent(path, begin, kept);
+    case PathStep::TooLong:
+      break;
   }
-  length = KeptLength(begin, length, last);
-  if (length == 0) return true;
-  return length < kPathCapacity && AppendComponent(path, begin, length);
+  return false;
 }
 
 bool WalkDevicePath(const char* root, HostNameCache* cache, bool matchesNames,
@@ -282,6 +280,15 @@ int InitHostFileSystem(FileSystem* fileSystem, HostFileSystemState* state, const
                            HostFlushVolume};
   return 1;
 }
+
+HostFileSystemState* OpenHostFileSystem(FileSystem* fileSystem, const char* root) {
+  HostFileSystemState* state = new HostFileSystemState{};
+  if (InitHostFileSystem(fileSystem, state, root)) return state;
+  delete state;
+  return nullptr;
+}
+
+void CloseHostFileSystem(HostFileSystemState* state) { delete state; }
 
 bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity) {
   return WalkDevicePath(root, nullptr, true, devicePath, hostPath, capacity);

@@ -4,11 +4,37 @@
 // events). Everything else of the backend is reached through the seam.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/file_system.h"
 #include "platform/window.h"
 
 namespace nimbora {
+
+// The longest host path the backend forms, the terminating null included.
+constexpr size_t kHostPathCapacity = 4096;
+
+// The host's file system: device paths mapped onto a directory tree below
+// root, with the device's names, error codes and rules.
+struct HostFileSystemState;
+// Fills fileSystem with the host operations over root and returns their
+// state, or returns nullptr (leaving fileSystem untouched) when root is empty
+// or does not fit.
+HostFileSystemState* OpenHostFileSystem(FileSystem* fileSystem, const char* root);
+void CloseHostFileSystem(HostFileSystemState* state);
+
+// Maps a device path ("\ResidentFlash\Nimbora\main.ini") to the host path
+// below root, as every operation does: components are separated by "\" or
+// "/"; trailing full stops and blanks are dropped as the device drops them
+// (all of them from the last component, one full stop from the others); each
+// name is matched ignoring case against the entries that exist (an exact
+// spelling wins), and a name that exists in no letter case is used as
+// spelled, so new files get the caller's spelling. "." is ignored and ".."
+// goes up, never above root. Fails, rather than truncating, when the result
+// does not fit in capacity, and when it would pass through a symbolic link.
+bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
+
 
 struct HostOptions {
   const char* root;         // host directory holding the device tree

@@ -7,7 +7,7 @@
 // back to its best match; fontconfig and FreeType are set up only when text
 // is first measured or drawn, and each face is matched once per session
 // (or taken from the matches kept across runs).
-#include "platform/host/host_internal.h"
+#include "host_internal.h"
 
 #include <png.h>
 #include FT_TRUETYPE_TABLES_H

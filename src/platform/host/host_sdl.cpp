@@ -9,7 +9,7 @@
 
 #include "base/wide_string.h"
 
-#include "platform/host/host_internal.h"
+#include "host_internal.h"
 
 namespace nimbora {
 

@@ -13,7 +13,7 @@
 
 #include "base/utf8.h"
 #include "base/wide_string.h"
-#include "platform/host/host_internal.h"
+#include "host_internal.h"
 #include "platform/shell.h"
 
 extern char** environ;

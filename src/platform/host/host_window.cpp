@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/wide_string.h"
-#include "platform/host/host_internal.h"
+#include "host_internal.h"
 #include "platform/shell.h"
 #include "updater_resources.h"
 

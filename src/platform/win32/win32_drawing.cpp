@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/drawing.h"
-#include "platform/win32/win32_handles.h"
+#include "win32_handles.h"
 
 namespace nimbora {
 

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_file_system.h"
+#include "win32_platform.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <io.h>
 #endif
 
-#include "platform/win32/win32_handles.h"
+#include "win32_handles.h"
 
 namespace nimbora {
 

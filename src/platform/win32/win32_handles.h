@@ -1,24 +1,19 @@
-// Conversions between the seam's opaque handles and strings and the Windows
-// ones. The seam's handles are the Windows handles themselves, and char16_t
-// and wchar_t are both UTF-16 code units here, so every conversion is a cast.
+// The rest of the conversions between the seam's opaque handles and strings
+// and the Windows ones, inside the backend.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/drawing.h"
 #include "platform/window.h"
+#include "win32_platform.h"
 
 namespace nimbora {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16");
 
 inline const wchar_t* AsWide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
 }
 inline wchar_t* AsWide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
-inline const char16_t* AsText(const wchar_t* text) {
-  return reinterpret_cast<const char16_t*>(text);
-}
 
 inline HWND AsHwnd(Window* window) { return reinterpret_cast<HWND>(window); }
 inline Window* AsWindow(HWND window) { return reinterpret_cast<Window*>(window); }

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "platform/shell.h"
-#include "platform/win32/win32_handles.h"
+#include "win32_handles.h"
 
 namespace nimbora {
 

@@ -1,22 +1,26 @@
 // The windowing seam on user32.
 #include <windows.h>
 
-#include "platform/win32/win32_handles.h"
+#include "win32_handles.h"
 #include "platform/window.h"
 
 namespace nimbora {
 
 namespace {
 
-// The logic's procedure for the class registered last; the program
-// registers one class, so one slot is all the trampoline needs.
-WindowProcedure registeredProcedure = nullptr;
+// The backend's window state, in one record.
+struct Win32WindowState {
+  // The logic's procedure for the class registered last; the program
+  // registers one class, so one slot is all the trampoline needs.
+  WindowProcedure registeredProcedure;
+  // Painting begins and ends within one paint message on the one thread.
+  PAINTSTRUCT paint;
+};
 
-// Painting begins and ends within one paint message on the one thread.
-PAINTSTRUCT paint;
+Win32WindowState windowState{};
 
 LRESULT CALLBACK Trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return registeredProcedure(AsWindow(window), message, wParam, lParam);
+  return windowState.registeredProcedure(AsWindow(window), message, wParam, lParam);
 }
 
 MSG ToMsg(const Message* message) {
@@ -63,7 +67,7 @@ Accelerators* LoadAcceleratorResource(Instance* instance, unsigned id) {
 DrawObject* StockObject(int id) { return AsDrawObject(GetStockObject(id)); }
 
 int RegisterWindowClass(const WindowClass* windowClass) {
-  registeredProcedure = windowClass->procedure;
+  windowState.registeredProcedure = windowClass->procedure;
   WNDCLASSW native{};
   native.style = windowClass->style;
   native.lpfnWndProc = Trampoline;
@@ -118,8 +122,8 @@ intptr_t DefaultProcessing(Window* window, uint32_t message, uintptr_t wParam, i
   return DefWindowProcW(AsHwnd(window), message, wParam, lParam);
 }
 
-void BeginWindowPaint(Window* window) { BeginPaint(AsHwnd(window), &paint); }
-void EndWindowPaint(Window* window) { EndPaint(AsHwnd(window), &paint); }
+void BeginWindowPaint(Window* window) { BeginPaint(AsHwnd(window), &windowState.paint); }
+void EndWindowPaint(Window* window) { EndPaint(AsHwnd(window), &windowState.paint); }
 
 int PostToWindow(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return PostMessageW(AsHwnd(window), message, wParam, lParam) ? 1 : 0;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/host/host_file_system.h"
+#include "platform/host/host_platform.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {

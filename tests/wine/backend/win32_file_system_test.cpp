@@ -1,7 +1,7 @@
 // The Windows file system behind the seam, as the logic relies on it: the
 // device's error codes, device paths on the current drive, overwriting
 // copies, untranslated byte streams, moves and flushes.
-#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_platform.h"
 
 #include <gtest/gtest.h>
 

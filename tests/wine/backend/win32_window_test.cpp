@@ -10,7 +10,7 @@
 
 #include "platform/drawing.h"
 #include "platform/shell.h"
-#include "platform/win32/win32_handles.h"
+#include "win32_handles.h"
 #include "platform/window.h"
 #include "updater_resources.h"
 

@@ -1,4 +1,4 @@
-#include "platform/overlay_file_system.h"
+#include "overlay/overlay_file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
-#include "platform/overlay_file_system.h"
+#include "overlay/overlay_file_system.h"
 #include "support/device_fixture.h"
 
 namespace nimbora {

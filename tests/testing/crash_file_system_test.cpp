@@ -1,4 +1,4 @@
-#include "platform/crash_file_system.h"
+#include "testing/crash_file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/package_tool.h"
+#include "package_tool.h"
 
 namespace nimbora {
 

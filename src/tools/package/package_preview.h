@@ -1,7 +1,7 @@
 // nimbora-package preview: the screens of the run in every language.
 #pragma once
 
-#include "programs/package_tool.h"
+#include "package_tool.h"
 
 namespace nimbora {
 

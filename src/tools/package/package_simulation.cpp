@@ -20,7 +20,7 @@
 #include "profile/profile_lines.h"
 #include "profile/profile_syntax.h"
 #include "profile/profile_writer.h"
-#include "programs/package_tool.h"
+#include "package_tool.h"
 
 namespace nimbora {
 
@@ -94,7 +94,11 @@ bool OpenHostTree(const std::string& path, HostTree* tree, std::string* error) {
   char absolute[PATH_MAX];
   struct stat status {};
   if (realpath(path.c_str(), absolute) != nullptr && stat(absolute, &status) == 0 &&
-      S_ISDIR(status.st_mode) && InitHostFileSystem(&tree->fileSystem, &tree->state, absolute)) {
+      S_ISDIR(status.st_mode)) {
+    CloseHostFileSystem(tree->state);
+    tree->state = OpenHostFileSystem(&tree->fileSystem, absolute);
+  }
+  if (tree->state != nullptr) {
     return true;
   }
   *error = path + " is not a directory";
@@ -182,7 +186,7 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
 
 ScreenFont FontOfScreens() {
   HostFontUse use;
-  if (!HostFontUsed(kScreenFace, &use)) return ScreenFont{"", "", true};
+  if (!HostFontUsed(Utf8(kScreenFaceName).c_str(), &use)) return ScreenFont{"", "", true};
   return ScreenFont{use.family, use.file, use.substitute};
 }
 

@@ -1,6 +1,6 @@
 // nimbora-package check: the whole run simulated over the device tree with
 // the package placed virtually, its plan, its outcome and the findings.
-#include "programs/package_check.h"
+#include "package_check.h"
 
 #include <cstdio>
 #include <string>
@@ -10,6 +10,7 @@
 #include "control/package_selection.h"
 #include "display/status_screen.h"
 #include "package/listed_indexes.h"
+#include "package/package_format.h"
 #include "package/path_join.h"
 #include "platform/device_locations.h"
 #include "profile/profile_reader.h"
@@ -59,7 +60,7 @@ void Add(Check* check, const char* severity, const char* code, const std::string
 
 std::u16string MainValue(const Check& check, const char16_t* key, const char16_t* defaultText) {
   char16_t value[kPathCapacity];
-  ReadProfileString(u"Main", key, defaultText, value, kValueCapacity, check.description.c_str());
+  ReadProfileString(kMainSection, key, defaultText, value, kValueCapacity, check.description.c_str());
   return value;
 }
 
@@ -98,15 +99,17 @@ void ExplainSelection(Check* check) {
   const PackageSelection& s = check->selection;
   std::string installed = VersionText(s.installedVersion);
   std::string package = VersionText(check->packageVersion);
-  int order = CompareVersion(&check->packageVersion, &s.installedVersion);
+  PackageOrder order =
+      OrderOfPackage(&check->packageVersion, &check->packageTime, &s.installedVersion, &s.installedTime);
   bool ours = s.packageDirectory != nullptr && Same(s.packageDirectory, check->packageDirectory);
   if (s.packageDirectory != nullptr && !ours) {
     check->reason = "the package already at " + Utf8(s.packageDirectory) + " is selected instead";
     Add(check, "error", "other-package-first", check->reason);
-  } else if (order != 0) {
-    check->reason = "package version " + package + (order > 0 ? " is newer than" : " is older than") +
+  } else if (order == PackageOrder::NewerVersion || order == PackageOrder::OlderVersion) {
+    check->reason = "package version " + package +
+                    (order == PackageOrder::NewerVersion ? " is newer than" : " is older than") +
                     " the installed " + installed;
-  } else if (!IsLaterTime(&check->packageTime, &s.installedTime)) {
+  } else if (order == PackageOrder::SameVersionNotLater) {
     check->reason = "same version " + package + " and an update time that is not later";
   } else {
     check->reason = "same version " + package + " with a later update time" +
@@ -117,13 +120,13 @@ void ExplainSelection(Check* check) {
 
 void CheckValues(Check* check) {
   VersionNumber version;
-  std::u16string versionText = MainValue(*check, u"Version", u"");
+  std::u16string versionText = MainValue(*check, kVersionKey, u"");
   if (!ParseVersion(versionText.c_str(), &version)) {
     Add(check, "error", "version-invalid",
         "\"Version\" is " + (versionText.empty() ? "missing" : "\"" + Utf8(versionText) + "\", not a version") +
             ": the package reads as 0.0.0");
   }
-  std::u16string timeText = MainValue(*check, u"Update Time", u"");
+  std::u16string timeText = MainValue(*check, kUpdateTimeKey, u"");
   UpdateTime time;
   ParseUpdateTime(timeText.c_str(), &time);
   if (!timeText.empty() && time.year == 0) {
@@ -153,19 +156,19 @@ bool Fits(const std::u16string& entry, const std::u16string& directory) {
 
 void CheckEntry(Check* check, const char16_t* section, int index, const std::u16string& entry) {
   std::string name = Utf8(section) + " file" + std::to_string(index) + "=" + Utf8(entry);
-  bool deleting = Same(section, u"Delete");
+  bool deleting = Same(section, kDeleteSection);
   const std::u16string& base = deleting ? std::u16string(kApplicationDirectory) : check->packageDirectory;
   if (HasEscape(entry)) {
     Add(check, "error", "entry-outside",
         name + ": reaches outside the application directory (\"..\", a drive or an absolute path)");
   } else if (!Fits(entry, kApplicationDirectory) || !Fits(entry, check->packageDirectory) ||
-             static_cast<int>(("file" + std::to_string(index) + "=").size() + entry.size()) >= kProfileLineCapacity - 1) {
+             static_cast<int>((Utf8(kEntryPrefix) + std::to_string(index) + "=").size() + entry.size()) >= kProfileLineCapacity - 1) {
     Add(check, "error", "entry-too-long", name + ": the line or the joined path does not fit; it is skipped");
   } else if (!Exists(base + entry)) {
     Add(check, "warning", "entry-names-nothing",
         name + ": names nothing in the " + (deleting ? "application directory" : "package"));
   }
-  if (!deleting && Same(entry, u"Update.exe")) {
+  if (!deleting && Same(entry, kUpdaterName)) {
     Add(check, "warning", "update-exe-listed",
         name + ": the running Updater cannot be replaced; the failed copy fails the update");
   }
@@ -173,7 +176,7 @@ void CheckEntry(Check* check, const char16_t* section, int index, const std::u16
 
 std::string IndexList(const std::vector<int>& indexes) {
   std::string text;
-  for (int index : indexes) text += (text.empty() ? "file" : ", file") + std::to_string(index);
+  for (int index : indexes) text += (text.empty() ? "" : ", ") + Utf8(kEntryPrefix) + std::to_string(index);
   return text;
 }
 
@@ -181,15 +184,15 @@ std::string IndexList(const std::vector<int>& indexes) {
 void CheckList(Check* check, const char16_t* key) {
   std::u16string value = MainValue(*check, key, u"0");
   int count = WideToInt(value.c_str());
-  if (Same(value, u"all") || count <= 0) return;
+  if (Same(value, kAllKeyword) || count <= 0) return;
   std::vector<int> present;
   int firstMissing = 0;
   const char16_t* description = check->description.c_str();
-  for (int index = NextListedIndex(u"file", 0, description); index != 0 && index <= count;
-       index = NextListedIndex(u"file", index, description)) {
+  for (int index = NextListedIndex(kEntryPrefix, 0, description); index != 0 && index <= count;
+       index = NextListedIndex(kEntryPrefix, index, description)) {
     char16_t name[32];
     char16_t entry[kPathCapacity];
-    WideFormat(name, 32, u"file%d", index);
+    WideFormat(name, 32, u"%s%d", kEntryPrefix, index);
     if (ReadProfileString(key, name, u"", entry, kPathCapacity, description) == 0) continue;
     int expected = present.empty() ? 1 : present.back() + 1;
     if (firstMissing == 0 && index != expected) firstMissing = expected;
@@ -200,8 +203,8 @@ void CheckList(Check* check, const char16_t* key) {
     firstMissing = present.empty() ? 1 : present.back() + 1;
   }
   if (firstMissing == 0) return;
-  std::string head = Utf8(key) + "=" + Utf8(value) + " but file" + std::to_string(firstMissing) + " is missing";
-  if (Same(key, u"Update")) {
+  std::string head = Utf8(key) + "=" + Utf8(value) + " but " + Utf8(kEntryPrefix) + std::to_string(firstMissing) + " is missing";
+  if (Same(key, kUpdateSection)) {
     Add(check, "error", "list-stops-early", head + ": the copy counts as failed");
     return;
   }
@@ -308,17 +311,17 @@ void CheckOutcome(Check* check) {
 void CheckSettingsAndDatabase(Check* check) {
   bool copiesSettings = false;
   bool replacesParam = false;
-  std::u16string param = std::u16string(kApplicationDirectory) + u"Database\\Param.dat";
+  std::u16string param = std::u16string(kApplicationDirectory) + kParamPath;
   for (const Copy& copy : check->copies) {
     copiesSettings = copiesSettings || Same(copy.to, kInstalledStatePath);
     replacesParam = replacesParam || Same(copy.to, param);
   }
-  if (Same(MainValue(*check, u"Delete", u"0"), u"all") && !copiesSettings) {
+  if (Same(MainValue(*check, kDeleteKey, u"0"), kAllKeyword) && !copiesSettings) {
     Add(check, "error", "settings-lost",
         "\"Delete\" = \"all\" while the package brings no main.ini: the language, title and frequency are lost");
   }
-  if (replacesParam && !Same(MainValue(*check, u"DeleteDatabase", u"false"), u"true")) {
-    Add(check, "error", "param-replaced", "Database\\Param.dat is replaced without \"DeleteDatabase\" = true");
+  if (replacesParam && !Same(MainValue(*check, kDeleteDatabaseKey, u"false"), kTrueKeyword)) {
+    Add(check, "error", "param-replaced", Utf8(kParamPath) + " is replaced without \"DeleteDatabase\" = true");
   }
   std::vector<std::u16string> unused;
   for (const std::u16string& file : check->packageFiles) {
@@ -353,7 +356,7 @@ void CheckTextFit(Check* check) {
   if (font.substitute) {
     Add(check, "note", "fit-approximate",
         "widths measured with " + (font.family.empty() ? "no font" : font.family + " (" + font.file + ")") +
-            " standing in for \"" + kScreenFace + "\"; pass --font with the panel's font");
+            " standing in for \"" + Utf8(kScreenFaceName) + "\"; pass --font with the panel's font");
   }
 }
 
@@ -481,8 +484,8 @@ int RunCheck(const CheckArguments& arguments) {
   CheckEncodingAndLines(&check);
   CheckValues(&check);
   ExplainSelection(&check);
-  CheckList(&check, u"Delete");
-  CheckList(&check, u"Update");
+  CheckList(&check, kDeleteSection);
+  CheckList(&check, kUpdateSection);
   RunOptions options{nullptr, arguments.fontFile, nullptr};
   if (!RunUpdaterOn(&device, options, &check.run, &error)) {
     fprintf(stderr, "nimbora-package check: %s\n", error.c_str());

@@ -1,6 +1,6 @@
 // nimbora-package preview: one simulated run per language of the Language.ini
 // the panel would have after the update, with its screens and drawn texts.
-#include "programs/package_preview.h"
+#include "package_preview.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -49,12 +49,15 @@ const char* BandOf(int top) {
   return top == kFooterBand.top ? "footer" : "other";
 }
 
-const char* FontOf(int height) { return height == 32 ? "large" : height == 24 ? "small" : "default"; }
+const char* FontOf(int height) {
+  if (height == kLargeFont.height) return "large";
+  return height == kSmallFont.height ? "small" : "default";
+}
 
 void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRun>& runs) {
   const ScreenFont& font = runs.front().record.font;
   std::ofstream report(std::string(arguments.outDir) + "/report.json");
-  report << "{\"font\": {\"requested\": \"" << kScreenFace << "\", \"family\": " << Json(Wide(font.family))
+  report << "{\"font\": {\"requested\": \"" << Utf8(kScreenFaceName) << "\", \"family\": " << Json(Wide(font.family))
          << ", \"file\": " << Json(Wide(font.file)) << ", \"approximate\": " << (font.substitute ? "true" : "false")
          << "},\n \"languages\": [";
   for (size_t r = 0; r < runs.size(); ++r) {
@@ -68,7 +71,7 @@ void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRu
       const DrawnText& text = run.record.texts[t];
       report << (t == 0 ? "" : ",\n     ") << "{\"text\": " << Json(text.text) << ", \"band\": \""
              << BandOf(text.top) << "\", \"font\": \"" << FontOf(text.font)
-             << "\", \"fellBack\": " << (text.font == 24 ? "true" : "false")
+             << "\", \"fellBack\": " << (text.font == kSmallFont.height ? "true" : "false")
              << ", \"cut\": " << (text.cut ? "true" : "false") << "}";
     }
     report << "]}";

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/host_file_system.h"
-#include "platform/overlay_file_system.h"
+#include "platform/host/host_platform.h"
+#include "overlay/overlay_file_system.h"
 
 namespace nimbora {
 
@@ -17,8 +17,13 @@ constexpr int kToolUsageStatus = 2;
 
 // A host tree seen through the seam: the device root, a package directory, OLD or NEW.
 struct HostTree {
-  HostFileSystemState state;
-  FileSystem fileSystem;
+  HostTree() = default;
+  HostTree(const HostTree&) = delete;
+  HostTree& operator=(const HostTree&) = delete;
+  ~HostTree() { CloseHostFileSystem(state); }
+
+  HostFileSystemState* state = nullptr;
+  FileSystem fileSystem{};
 };
 
 // Fails with a message when path is not a directory.
@@ -54,8 +59,7 @@ struct DrawnText {
   bool cut;  // clipped at the band's edges
 };
 
-// The font that drew the screens' face, "HandelGothic BT".
-constexpr const char* kScreenFace = "HandelGothic BT";
+// The font that drew the screens' face (kScreenFaceName).
 struct ScreenFont {
   std::string family;
   std::string file;

@@ -1,10 +1,11 @@
-#include "platform/overlay_file_system.h"
+#include "overlay/overlay_file_system.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "base/wide_pattern.h"
 #include "base/wide_string.h"
+#include "platform/device_names.h"
 
 namespace nimbora {
 
@@ -135,18 +136,23 @@ Node* Attach(Node* directory, std::unique_ptr<Node> node) {
   return directory->children.back().get();
 }
 
-// The path's components with "." dropped and ".." taking one back, as the
-// host maps them; a component too long for the device maps nowhere.
+// The path's names as the device takes them (device_names.h).
 bool Components(const char16_t* path, std::vector<std::u16string>* components) {
   const char16_t* component;
   int length;
   while (NextPathComponent(&path, &component, &length)) {
-    if (length >= kPathCapacity) return false;
-    std::u16string name(component, static_cast<size_t>(length));
-    if (name == u"..") {
-      if (!components->empty()) components->pop_back();
-    } else if (name != u".") {
-      components->push_back(name);
+    int kept = 0;
+    switch (StepOfComponent(component, length, *path == 0, &kept)) {
+      case PathStep::Skip:
+        break;
+      case PathStep::Up:
+        if (!components->empty()) components->pop_back();
+        break;
+      case PathStep::Name:
+        components->emplace_back(component, static_cast<size_t>(kept));
+        break;
+      case PathStep::TooLong:
+        return false;
     }
   }
   return true;

@@ -2,7 +2,7 @@
 // case ignored, spelling kept), writes the smaller of a listed or an "all"
 // package, then applies it to OLD through the whole Updater on a simulated
 // device and compares the result with NEW.
-#include "programs/package_make.h"
+#include "package_make.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,20 +13,23 @@
 #include <vector>
 
 #include "base/wide_string.h"
+#include "control/package_selection.h"
+#include "package/package_format.h"
 #include "platform/device_locations.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_syntax.h"
-#include "programs/package_tool.h"
+#include "package_tool.h"
 #include "version/version_values.h"
 
 namespace nimbora {
 
 namespace {
 
-constexpr const char16_t* kDatabase = u"Database\\";
-constexpr const char16_t* kParam = u"Database\\Param.dat";
+std::u16string DatabaseDirectory() { return std::u16string(kDatabaseName) + u"\\"; }
 constexpr const char16_t* kSettings = u"main.ini";
-constexpr int kLongestPackageDirectory = 30;  // "\ResidentFlash\Update Nimbora\"
+constexpr int kLongestPackageDirectory =
+    static_cast<int>(std::max(std::char_traits<char16_t>::length(kCardPackageDirectory),
+                              std::char_traits<char16_t>::length(kFlashPackageDirectory)));
 constexpr int kSearchSuffix = 3;              // "*.*" after a directory's prefix
 
 struct NoCaseLess {
@@ -69,8 +72,8 @@ std::vector<std::u16string> SettingsLines(const std::u16string& path) {
   bool inMain = false;
   for (std::u16string line : ReadProfileLines(path.c_str())) {
     if (!line.empty() && line.back() == u'\n') line.pop_back();
-    if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), u"Main");
-    bool recorded = inMain && (EntryValue(line.c_str(), u"Version") || EntryValue(line.c_str(), u"Update Time"));
+    if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), kMainSection);
+    bool recorded = inMain && (EntryValue(line.c_str(), kVersionKey) || EntryValue(line.c_str(), kUpdateTimeKey));
     if (!recorded && !IsIgnoredLine(line.c_str())) lines.push_back(line);
   }
   return lines;
@@ -157,7 +160,7 @@ bool IsIn(const std::u16string& entry, const std::u16string& key) {
          WideCompareNoCasePrefix(entry.c_str(), key.c_str(), static_cast<int>(key.size())) == 0;
 }
 
-bool IsParam(const std::u16string& entry) { return WideCompareNoCase(entry.c_str(), kParam) == 0; }
+bool IsParam(const std::u16string& entry) { return WideCompareNoCase(entry.c_str(), kParamPath) == 0; }
 
 // The copies: wholly new directories as one entry, then changed files.
 std::vector<std::u16string> Copies(Diff* diff) {
@@ -190,7 +193,7 @@ std::vector<std::u16string> Deletes(const Diff& diff) {
 // The rules a package cannot break: the database and the running Updater.
 bool Expressible(Diff* diff, const Plan& plan) {
   for (const std::u16string& entry : plan.deletes) {
-    if (!diff->deleteDatabase && (IsIn(kDatabase, entry) || IsParam(entry))) {
+    if (!diff->deleteDatabase && (IsIn(DatabaseDirectory(), entry) || IsParam(entry))) {
       diff->reason = "removing " + Utf8(entry) + " deletes the database; pass --delete-database";
       return false;
     }
@@ -198,12 +201,12 @@ bool Expressible(Diff* diff, const Plan& plan) {
   for (const std::u16string& entry : plan.updates) {
     for (const std::u16string& file : diff->newTree->entries) {
       if (!diff->deleteDatabase && IsParam(file) && IsIn(file, entry)) {
-        diff->reason = "Database\\Param.dat would be replaced; pass --delete-database";
+        diff->reason = Utf8(kParamPath) + " would be replaced; pass --delete-database";
         return false;
       }
     }
-    if (WideCompareNoCase(entry.c_str(), u"Update.exe") == 0) {
-      diff->reason = "Update.exe changes: a listed copy over the running Updater fails the update, "
+    if (WideCompareNoCase(entry.c_str(), kUpdaterName) == 0) {
+      diff->reason = Utf8(kUpdaterName) + " changes: a listed copy over the running Updater fails the update, "
                      "and \"all\" would leave update.ini in the application directory";
       return false;
     }
@@ -223,15 +226,15 @@ bool AllPlan(Diff* diff, const Plan& listed, Plan* plan) {
     }
   }
   for (const std::u16string& entry : listed.deletes) {
-    if (!diff->deleteDatabase && IsIn(entry, kDatabase)) return false;
+    if (!diff->deleteDatabase && IsIn(entry, DatabaseDirectory())) return false;
   }
   *plan = Plan{true, {}, {}};
   for (const std::u16string& entry : diff->newTree->entries) {
     bool top = ParentKey(WithoutSeparator(entry)).empty();
-    if (top && (diff->deleteDatabase || !IsIn(entry, kDatabase))) plan->updates.push_back(entry);
+    if (top && (diff->deleteDatabase || !IsIn(entry, DatabaseDirectory()))) plan->updates.push_back(entry);
   }
   for (const std::u16string& entry : listed.updates) {
-    if (!diff->deleteDatabase && IsIn(entry, kDatabase)) plan->updates.push_back(entry);
+    if (!diff->deleteDatabase && IsIn(entry, DatabaseDirectory())) plan->updates.push_back(entry);
   }
   // Files first: with the whole directory gone, a file's copy creates it again.
   std::stable_partition(plan->updates.begin(), plan->updates.end(),
@@ -249,11 +252,11 @@ std::string Description(const MakeArguments& arguments, const Plan& plan) {
   text += "Delete=" + (plan.deleteAll ? std::string("all") : std::to_string(plan.deletes.size())) + "\r\n";
   if (arguments.deleteDatabase) text += "DeleteDatabase=true\r\n";
   text += "Update=" + std::to_string(plan.updates.size()) + "\r\n";
-  for (const char16_t* section : {u"Delete", u"Update"}) {
+  for (const char16_t* section : {kDeleteSection, kUpdateSection}) {
     const std::vector<std::u16string>& list = section[0] == u'D' ? plan.deletes : plan.updates;
     if (list.empty()) continue;
     text += "\r\n[" + Utf8(section) + "]\r\n";
-    for (size_t i = 0; i < list.size(); ++i) text += Line(u"file" + Wide(std::to_string(i + 1)), list[i]);
+    for (size_t i = 0; i < list.size(); ++i) text += Line(kEntryPrefix + Wide(std::to_string(i + 1)), list[i]);
   }
   return text;
 }
@@ -263,7 +266,7 @@ bool Fits(Diff* diff, const Plan& plan) {
   for (const std::vector<std::u16string>* list : {&plan.deletes, &plan.updates}) {
     for (size_t i = 0; i < list->size(); ++i) {
       std::u16string entry = (*list)[i];
-      int line = static_cast<int>(Line(u"file" + Wide(std::to_string(i + 1)), entry).size());
+      int line = static_cast<int>(Line(kEntryPrefix + Wide(std::to_string(i + 1)), entry).size());
       std::vector<std::u16string> paths{entry};
       Tree* tree = list == &plan.deletes ? diff->oldTree : diff->newTree;
       for (const std::u16string& inner : tree->entries) {
@@ -332,12 +335,15 @@ bool IsApplicable(const MakeArguments& arguments, Tree* oldTree, std::string* re
   }
   UseFileSystem(&oldTree->host.fileSystem);
   char16_t value[50];
-  ReadProfileString(u"Main", u"Version", u"", value, 50, u"\\main.ini");
+  ReadProfileString(kMainSection, kVersionKey, u"", value, 50, u"\\main.ini");
   ParseVersion(value, &installed);
-  ReadProfileString(u"Main", u"Update Time", u"", value, 50, u"\\main.ini");
+  ReadProfileString(kMainSection, kUpdateTimeKey, u"", value, 50, u"\\main.ini");
   ParseUpdateTime(value, &installedTime);
-  int order = CompareVersion(&version, &installed);
-  if (order > 0 || (order == 0 && IsLaterTime(&time, &installedTime))) return true;
+  // The package made carries the instructions the difference needs.
+  if (IsNewerPackage(OrderOfPackage(&version, &time, &installed, &installedTime),
+                     PackageInstructions::Some)) {
+    return true;
+  }
   *reason = "version " + std::string(arguments.version) + " is not newer than OLD's " + Utf8(value);
   return false;
 }
