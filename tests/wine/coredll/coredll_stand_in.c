@@ -75,3 +75,34 @@ FILE* __cdecl StandInWfopen(const wchar_t* path, const wchar_t* mode) {
   if (wcspbrk(mode, L"wa+") != NULL) Record(L"open", mode, path);
   return _wfopen(path, mode);
 }
+
+/* CE captions a top-level window only when its style asks for one, and a
+   top-level window of default position and size covers the screen (the
+   panel's Update.exe relies on both for its full-screen window); desktop
+   Windows captions it and gives it a smaller default size. */
+HWND WINAPI StandInCreateWindowExW(DWORD extendedStyle, const wchar_t* className,
+                                   const wchar_t* title, DWORD style, int x, int y, int width,
+                                   int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                   void* parameter) {
+  if ((style & (WS_POPUP | WS_CHILD)) == 0) style |= WS_POPUP;
+  if (x == CW_USEDEFAULT) x = y = 0;
+  if (width == CW_USEDEFAULT) {
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+  }
+  return CreateWindowExW(extendedStyle, className, title, style, x, y, width, height, parent, menu,
+                         instance, parameter);
+}
+
+/* CE's GDI draws straight onto the screen, so what was drawn stays in view
+   while the thread sleeps. Wine shows a window's drawing only once its
+   thread waits through the message functions, so the sleep is such a wait
+   with an empty wake mask: no message wakes it or is handled. */
+void WINAPI StandInSleep(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  DWORD waited = 0;
+  while (waited < milliseconds) {
+    MsgWaitForMultipleObjectsEx(0, NULL, milliseconds - waited, 0, 0);
+    waited = GetTickCount() - start;
+  }
+}
