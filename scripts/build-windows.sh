@@ -1,9 +1,10 @@
 #!/bin/sh
-# Cross-compiles the Windows build with MinGW-w64: the 64-bit one into
-# build-windows/ (or the directory given) and the 32-bit one, with the
-# panel's pointer and record sizes, into the same name with "32" appended.
-# Each holds Update.exe and the test programs run under Wine. Further
-# arguments go to CMake.
+# Cross-compiles the Windows builds with MinGW-w64: the 64-bit one into
+# build-windows/ (or the directory given), the 32-bit one, with the panel's
+# pointer and record sizes, into the same name with "32" appended, and the
+# Windows CE 6.0 one for the panel (cmake/mingw-w64-i686-ce.cmake) into the
+# same name with "-ce" appended. Each holds Update.exe and the test programs
+# run under Wine. Further arguments go to CMake.
 set -eu
 cd "$(dirname "$0")/.."
 dir=${1:-build-windows}
@@ -21,3 +22,4 @@ build() {
 
 build x86_64 "$dir" "$@"
 build i686 "${dir}32" "$@"
+build i686-ce "${dir}-ce" "$@"

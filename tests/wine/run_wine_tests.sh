@@ -117,7 +117,8 @@ show_log() { tail -n 20 "$1" | sed 's/^/    /'; }
 
 check_imports() {
   scenario=imports
-  if sh "$here/check_imports.sh" "$windows_build" "${windows_build}32" >"$work/imports.log" 2>&1; then
+  if sh "$here/check_imports.sh" "$windows_build" "${windows_build}32" --ce "${windows_build}-ce" \
+    >"$work/imports.log" 2>&1; then
     passed=$((passed + 1))
     echo "ok   [imports] $(grep -c 'all on the list' "$work/imports.log") builds, $(grep -vc '^#' \
       "$root/src/platform/win32/imports.txt") listed functions"
@@ -231,6 +232,7 @@ run_scenario() {
   mkdir -p "$dir/fixture"
   "layout_$1" "$dir/fixture"
   place_tree "$dir"
+  [ -z "${durability_log:-}" ] || rm -f "$durability_log"
   before=$failures
   name=$1
   shift
@@ -239,6 +241,7 @@ run_scenario() {
   shift 2
   run_on_host "$dir" "$key" "$@"
   "check_$name" "$dir"
+  [ -z "${durability_log:-}" ] || check_durable "$dir"
   compare_with_host "$dir"
   if [ "$failures" -eq "$before" ]; then
     passed=$((passed + 1))
@@ -272,6 +275,7 @@ run_build() {
 
 . "$here/scenarios.sh"
 . "$here/differential.sh"
+. "$here/ce_build.sh"
 
 # part NAME COMMAND...: runs a part of the suite and records whether it
 # added failures.
@@ -300,10 +304,12 @@ if wine32=$(sh "$root/scripts/wine32.sh" setup 2>"$work/wine32.log"); then
   echo "32-bit Wine: $wine32"
   use_wine 32 "$wine32_runner"
   part "Wine 32-bit" build_and_outcomes 32 "${windows_build}32"
+  part "Wine CE" run_ce_build "${windows_build}-ce"
 else
   reason=$(tail -n 1 "$work/wine32.log")
   echo "Wine 32-bit|SKIPPED: no 32-bit Wine could be had ($reason)" >>"$work/parts"
   echo "WINE 32-BIT SKIPPED: NO 32-BIT WINE COULD BE HAD: $reason"
+  echo "Wine CE|SKIPPED: no 32-bit Wine could be had ($reason)" >>"$work/parts"
 fi
 echo "Wine suite took $(($(date +%s) - started)) s; screens in $screens"
 # The closing count, in the form test reports are read by.
