@@ -25,8 +25,12 @@ constexpr uint32_t kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54
 uint32_t RotateRight(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 uint32_t Choose(uint32_t x, uint32_t y, uint32_t z) { return (x & y) ^ (~x & z); }
 uint32_t Majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) ^ (x & z) ^ (y & z); }
-uint32_t BigSigma0(uint32_t x) { return RotateRight(x, 2) ^ RotateRight(x, 13) ^ RotateRight(x, 22); }
-uint32_t BigSigma1(uint32_t x) { return RotateRight(x, 6) ^ RotateRight(x, 11) ^ RotateRight(x, 25); }
+uint32_t BigSigma0(uint32_t x) {
+  return RotateRight(x, 2) ^ RotateRight(x, 13) ^ RotateRight(x, 22);
+}
+uint32_t BigSigma1(uint32_t x) {
+  return RotateRight(x, 6) ^ RotateRight(x, 11) ^ RotateRight(x, 25);
+}
 uint32_t SmallSigma0(uint32_t x) { return RotateRight(x, 7) ^ RotateRight(x, 18) ^ (x >> 3); }
 uint32_t SmallSigma1(uint32_t x) { return RotateRight(x, 17) ^ RotateRight(x, 19) ^ (x >> 10); }
 
@@ -112,7 +116,9 @@ void Sha256Finish(Sha256* hash, unsigned char digest[kSha256Bytes]) {
     hash->used = 0;
   }
   while (hash->used < kSha256BlockBytes - 8) hash->block[hash->used++] = 0;
-  for (int i = 7; i >= 0; --i) hash->block[hash->used++] = static_cast<unsigned char>(bits >> (8 * i));
+  for (int i = 7; i >= 0; --i) {
+    hash->block[hash->used++] = static_cast<unsigned char>(bits >> (8 * i));
+  }
   Compress(hash->state, hash->block);
   for (int i = 0; i < kSha256Bytes; ++i) {
     digest[i] = static_cast<unsigned char>(hash->state[i / 4] >> (24 - 8 * (i % 4)));
