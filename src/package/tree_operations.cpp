@@ -1,5 +1,6 @@
 #include "package/tree_operations.h"
 
+#include "package/directory_entries.h"
 #include "package/path_join.h"
 #include "platform/file_system.h"
 #include "base/wide_string.h"
@@ -7,25 +8,6 @@
 namespace nimbora {
 
 namespace {
-
-constexpr char16_t kEveryEntry[] = u"*.*";
-
-// Names beginning with a full stop are "." and ".." and hidden files; the
-// walks leave them all alone.
-bool IsPassedOver(const DirectoryEntry& entry) { return entry.name[0] == u'.'; }
-
-bool IsDirectory(const DirectoryEntry& entry) {
-  return (entry.attributes & kAttributeDirectory) != 0;
-}
-
-// Whether an enumeration that yielded nothing (more) simply came to its end
-// rather than failing to read: a copy that skipped entries has failed. A
-// first call may also find no entry (2) or no such directory (3).
-bool NothingToEnumerate() {
-  uint32_t code = LastErrorCode();
-  return code == kErrorFileNotFound || code == kErrorPathNotFound || code == kErrorNoMoreFiles;
-}
-bool EnumerationEnded() { return LastErrorCode() == kErrorNoMoreFiles; }
 
 bool CreatedOrPresent(int created) {
   return created != 0 || LastErrorCode() == kErrorAlreadyExists;
