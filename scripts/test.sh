@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs every test: once normally and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# fuzz harnesses briefly, then the Windows builds (64-bit and 32-bit) under
-# Wine. Every part runs even when one before it failed; the last lines sum
+# fuzz harnesses briefly, then the logic on a 32-bit ARM processor under
+# qemu-arm, then the Windows builds (64-bit, 32-bit and CE) under Wine. Every part runs even when one before it failed; the last lines sum
 # them up, one line a part, then the count of parts passed and failed. The
 # exit status is 0 when no part failed.
 set -eu
@@ -11,11 +11,12 @@ cd "$(dirname "$0")/.."
 # The test stack, beyond what building needs: a virtual X server and its
 # tools for the real-window and Wine runs, MinGW-w64 for both Windows
 # builds, 64-bit Wine, Python for the random differential, clang's
-# libFuzzer and LLVM's coverage tools, and debootstrap for a 32-bit Wine
-# of its own where the registry does not serve one (scripts/wine32.sh).
+# libFuzzer and LLVM's coverage tools, debootstrap for a 32-bit Wine of
+# its own where the registry does not serve one (scripts/wine32.sh), and
+# the ARM tool chain with its emulator.
 TEST_PACKAGES="xvfb xdotool x11-utils imagemagick strace python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
-  wine wine64 clang llvm libclang-rt-dev debootstrap"
+  wine wine64 clang llvm libclang-rt-dev debootstrap g++-arm-linux-gnueabi qemu-user"
 # shellcheck disable=SC2086 # one package name per word
 sh scripts/setup.sh $TEST_PACKAGES
 
@@ -52,6 +53,7 @@ wine_parts() {
 part "CTest normal" ctest_in build
 part "CTest sanitizers" ctest_in build-asan -DNIMBORA_SANITIZE=ON
 part "Fuzzing" sh scripts/fuzz.sh 20
+part "Logic on ARM" ctest_in build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake
 wine_parts
 
 echo
