@@ -291,18 +291,16 @@ void ReadPlan(Check* check) {
 // The outcome is the last message drawn before the prompt.
 void ReadOutcome(Check* check) {
   for (const DrawnText& text : check->run.texts) {
-    if (text.top == kPromptBand.top) return;
-    if (text.top == kMessageBand.top) check->outcome = text.text;
+    if (text.band == kPressText.band) return;
+    if (text.band == kErrorText.band) check->outcome = text.text;
   }
   check->outcome.clear();
 }
 
 void CheckOutcome(Check* check) {
   if (check->outcome.empty()) return;
-  char16_t failure[kValueCapacity];
-  std::u16string texts = std::u16string(kApplicationDirectory) + u"Language.ini";
-  ReadProfileString(check->run.language.c_str(), u"Error", u"Failed to update the files.", failure,
-                    kValueCapacity, texts.c_str());
+  char16_t failure[kScreenTextCapacity];
+  ReadScreenText(&check->run.language, kErrorText, failure, kScreenTextCapacity);
   if (check->outcome == failure) {
     Add(check, "error", "update-fails", "the panel would show \"" + Utf8(check->outcome) + "\"");
   }
@@ -337,9 +335,9 @@ void CheckSettingsAndDatabase(Check* check) {
 }
 
 void CheckTextFit(Check* check) {
-  std::vector<ScreenText> texts = ScreenTextsAfterUpdate();
+  std::vector<LanguageText> texts = ScreenTextsAfterUpdate();
   std::vector<std::u16string> strings;
-  for (const ScreenText& text : texts) strings.push_back(text.text);
+  for (const LanguageText& text : texts) strings.push_back(text.text);
   std::vector<TextWidths> widths;
   ScreenFont font;
   std::string error;
@@ -348,9 +346,9 @@ void CheckTextFit(Check* check) {
     return;
   }
   for (size_t i = 0; i < texts.size(); ++i) {
-    if (!IsCut(widths[i], texts[i].fitted)) continue;
+    if (!IsCut(widths[i], *texts[i].screenText)) continue;
     Add(check, "warning", "text-cut",
-        Utf8(texts[i].language) + " \"" + Utf8(texts[i].key) + "\" = \"" + Utf8(texts[i].text) +
+        Utf8(texts[i].language) + " \"" + Utf8(texts[i].screenText->key) + "\" = \"" + Utf8(texts[i].text) +
             "\" is too wide for its band and is cut (" + std::to_string(widths[i].small) + " pixels)");
   }
   if (font.substitute) {
@@ -445,20 +443,17 @@ void PrintJson(const Check& check) {
 
 }  // namespace
 
-std::vector<ScreenText> ScreenTextsAfterUpdate() {
-  struct Key {
-    const char16_t* name;
-    bool fitted;
-  };
-  static const Key keys[] = {{u"Update", true}, {u"Success", true}, {u"Error", true},
-                             {u"Press", true},  {u"Start", false},  {u"Open", true}};
-  std::u16string path = std::u16string(kApplicationDirectory) + u"Language.ini";
-  std::vector<ScreenText> texts;
-  for (const std::u16string& language : ProfileSections(path.c_str())) {
-    for (const Key& key : keys) {
-      char16_t text[kValueCapacity];
-      if (ReadProfileString(language.c_str(), key.name, u"", text, kValueCapacity, path.c_str()) > 0) {
-        texts.push_back(ScreenText{language, key.name, text, key.fitted});
+std::vector<LanguageText> ScreenTextsAfterUpdate() {
+  std::vector<LanguageText> texts;
+  Language language;
+  ChooseLanguage(&language);
+  for (const std::u16string& name : ProfileSections(language.textsPath)) {
+    for (const ScreenText* screenText : kScreenTexts) {
+      if (screenText->font == TextFont::Default) continue;
+      char16_t text[kScreenTextCapacity];
+      if (ReadProfileString(name.c_str(), screenText->key, u"", text, screenText->capacity,
+                            language.textsPath) > 0) {
+        texts.push_back(LanguageText{name, screenText, text});
       }
     }
   }

@@ -1,4 +1,4 @@
-// nimbora-package check, and the screen texts it and preview look at.
+// nimbora-package check, and the screen texts it looks at.
 #pragma once
 
 #include <string>
@@ -18,13 +18,12 @@ struct CheckArguments {
 int RunCheck(const CheckArguments& arguments);
 
 // A text of the Language.ini in the application directory, as the current
-// file system holds it, and whether it is drawn with the small-font fallback.
-struct ScreenText {
+// file system holds it, drawn with the screen's fonts.
+struct LanguageText {
   std::u16string language;
-  std::u16string key;
+  const ScreenText* screenText;
   std::u16string text;
-  bool fitted;
 };
-std::vector<ScreenText> ScreenTextsAfterUpdate();
+std::vector<LanguageText> ScreenTextsAfterUpdate();
 
 }  // namespace nimbora

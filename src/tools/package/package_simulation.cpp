@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -46,13 +45,11 @@ bool MakeSessionRoot(std::string* root, std::string* error) {
 
 bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
                   std::string* error) {
-  std::string log = root + "/draw.log";
   HostOptions options{};  // headless, no font cache
   options.root = root.c_str();
   options.virtualClock = true;
   options.keys = "space";
   options.screensDir = screensDir;
-  options.drawLogPath = log.c_str();
   options.fontFile = fontFile;
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
@@ -60,17 +57,26 @@ bool StartSession(const std::string& root, const char* screensDir, const char* f
   return false;
 }
 
-std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
-  std::vector<DrawnText> texts;
-  std::ifstream log(logPath);
-  std::string line;
-  while (std::getline(log, line)) {
-    nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
-    if (event.is_discarded() || event.value("op", "") != "text") continue;
-    texts.push_back(DrawnText{Wide(event.value("text", "")), event["rect"][1].get<int>(),
-                              event.value("font", 0), event.value("cut", false)});
+std::optional<ScreenBand> BandAt(const Rect& rect) {
+  for (ScreenBand band : {ScreenBand::Message, ScreenBand::Prompt, ScreenBand::Footer}) {
+    Rect at = BandRect(band);
+    if (at.left == rect.left && at.top == rect.top && at.right == rect.right &&
+        at.bottom == rect.bottom) {
+      return band;
+    }
   }
-  return texts;
+  return std::nullopt;
+}
+
+DrawnFont FontOf(const LogicalFont* font) {
+  if (IsScreenFont(font, kLargeFont)) return DrawnFont::Large;
+  return IsScreenFont(font, kSmallFont) ? DrawnFont::Small : DrawnFont::Default;
+}
+
+void RecordDrawnText(void* context, const DrawnTextReport* drawn) {
+  static_cast<std::vector<DrawnText>*>(context)->push_back(
+      DrawnText{std::u16string(drawn->text, static_cast<size_t>(drawn->length)),
+                BandAt(drawn->rect), FontOf(drawn->font), drawn->cut});
 }
 
 Window* OpenMeasuringWindow() {
@@ -141,15 +147,15 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
     if (options.language != nullptr) {
       WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
     }
-    Language language;
-    ChooseLanguage(&language);
-    record->language = language.name;
+    ChooseLanguage(&record->language);
     device->overlay.changes.clear();
+    DrawingHook hook{RecordDrawnText, &record->texts};
+    SetDrawingHook(&hook);
     record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
+    SetDrawingHook(nullptr);
     record->font = FontOfScreens();
     HostFinish(record->exitStatus);
     record->changes = device->overlay.changes;
-    record->texts = ReadDrawnTexts(root + "/draw.log");
   }
   std::error_code failure;
   std::filesystem::remove_all(root, failure);
@@ -166,14 +172,14 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
   if (window != nullptr) {
     *font = FontOfScreens();
     ScreenResources screen;
-    SetUpScreen(window, true, &screen);
+    SetUpScreen(window, InitialFont::Large, &screen);
     for (const std::u16string& text : texts) {
       int large = WidthOf(screen.surface, text);
       DrawObject* kept = SelectIntoSurface(screen.surface, screen.smallFont);
       widths->push_back(TextWidths{large, WidthOf(screen.surface, text)});
       SelectIntoSurface(screen.surface, kept);
     }
-    ReleaseScreen(&screen);
+    TearDownScreen(&screen);
   } else if (started) {
     *error = "cannot open a window to measure texts";
   }
@@ -190,10 +196,11 @@ ScreenFont FontOfScreens() {
   return ScreenFont{use.family, use.file, use.substitute};
 }
 
-bool IsCut(const TextWidths& widths, bool fitted) {
-  int band = kMessageBand.right - kMessageBand.left;
+bool IsCut(const TextWidths& widths, const ScreenText& screenText) {
+  Rect rect = BandRect(screenText.band);
+  int band = rect.right - rect.left;
   if (widths.large <= band) return false;
-  return !fitted || widths.small > band;
+  return screenText.font != TextFont::Fitted || widths.small > band;
 }
 
 std::vector<std::u16string> ReadProfileLines(const char16_t* path) {

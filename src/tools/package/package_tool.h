@@ -5,9 +5,11 @@
 // logic through it, so none of them holds a second copy of the rules.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "display/status_screen.h"
 #include "platform/host/host_platform.h"
 #include "overlay/overlay_file_system.h"
 
@@ -51,11 +53,13 @@ bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std:
 void CloseSimulatedDevice(SimulatedDevice* device);
 const char16_t* PackageDirectoryOf(PackagePlace place);
 
-// A text the run drew, from the backend's draw log.
+enum class DrawnFont { Default, Large, Small };
+
+// A text the run drew, as the drawing hook told it.
 struct DrawnText {
   std::u16string text;
-  int top;   // the band's top edge: 200 message, 300 prompt, 456 footer
-  int font;  // the font's logical height: 32 large, 24 small, 0 the default font
+  std::optional<ScreenBand> band;  // none: drawn outside the screen's bands
+  DrawnFont font;
   bool cut;  // clipped at the band's edges
 };
 
@@ -78,7 +82,7 @@ struct RunRecord {
   int exitStatus;
   std::vector<OverlayChange> changes;  // what the run asked for, in order
   std::vector<DrawnText> texts;
-  std::u16string language;             // the user's language the run chose
+  Language language;                   // the user's language the run chose
   ScreenFont font;
 };
 
@@ -98,9 +102,8 @@ struct TextWidths {
 };
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error);
-// Whether a text drawn by DrawFittedText (or, for the "Start" text, in the
-// large font only) is cut at the band's edges.
-bool IsCut(const TextWidths& widths, bool fitted);
+// Whether a screen text of these widths is cut at its band's edges.
+bool IsCut(const TextWidths& widths, const ScreenText& screenText);
 
 // The lines of a profile file on the current file system as the panel reads
 // them (at most 259 characters, LF kept when a line end closed them).
