@@ -31,7 +31,8 @@ bool Simulate(const PreviewArguments& arguments, const char* screensDir, const c
   RunOptions options{screensDir, arguments.fontFile, language};
   bool ran = RunUpdaterOn(&device, options, record, error);
   if (ran && sectionsAfter != nullptr) {
-    *sectionsAfter = ProfileSections((std::u16string(kApplicationDirectory) + u"Language.ini").c_str());
+    *sectionsAfter = ProfileSections(&device.overlay.fileSystem,
+                                     (std::u16string(kApplicationDirectory) + u"Language.ini").c_str());
   }
   CloseSimulatedDevice(&device);
   return ran;

@@ -43,10 +43,12 @@ bool MakeSessionRoot(std::string* root, std::string* error) {
   return true;
 }
 
-bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
-                  std::string* error) {
+// fileSystem: the one to run on, or nullptr for the session root's.
+bool StartSession(const std::string& root, FileSystem* fileSystem, const char* screensDir,
+                  const char* fontFile, std::string* error) {
   HostOptions options{};  // headless, no font cache
   options.root = root.c_str();
+  options.fileSystem = fileSystem;
   options.virtualClock = true;
   options.keys = "space";
   options.screensDir = screensDir;
@@ -128,22 +130,18 @@ bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std:
     MountLower(&device->overlay, kApplicationDirectory, &device->application.fileSystem, u"\\");
   }
   MountLower(&device->overlay, PackageDirectoryOf(setup.place), &device->package.fileSystem, u"\\");
-  UseFileSystem(&device->overlay.fileSystem);
   return true;
 }
 
-void CloseSimulatedDevice(SimulatedDevice* device) {
-  UseFileSystem(nullptr);
-  FreeOverlayFileSystem(&device->overlay);
-}
+void CloseSimulatedDevice(SimulatedDevice* device) { FreeOverlayFileSystem(&device->overlay); }
 
 bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
                   std::string* error) {
   std::string root;
   if (!MakeSessionRoot(&root, error)) return false;
-  bool started = StartSession(root, options.screensDir, options.fontFile, error);
+  bool started =
+      StartSession(root, &device->overlay.fileSystem, options.screensDir, options.fontFile, error);
   if (started) {
-    UseFileSystem(&device->overlay.fileSystem);
     if (options.language != nullptr) {
       WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
     }
@@ -166,8 +164,7 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error) {
   std::string root;
   if (!MakeSessionRoot(&root, error)) return false;
-  FileSystem* current = CurrentFileSystem();
-  bool started = StartSession(root, nullptr, fontFile, error);
+  bool started = StartSession(root, nullptr, nullptr, fontFile, error);
   Window* window = started ? OpenMeasuringWindow() : nullptr;
   if (window != nullptr) {
     *font = FontOfScreens();
@@ -184,7 +181,6 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
     *error = "cannot open a window to measure texts";
   }
   if (started) HostFinish(0);
-  UseFileSystem(current);
   std::error_code failure;
   std::filesystem::remove_all(root, failure);
   return window != nullptr;
@@ -203,22 +199,21 @@ bool IsCut(const TextWidths& widths, const ScreenText& screenText) {
   return screenText.font != TextFont::Fitted || widths.small > band;
 }
 
-std::vector<std::u16string> ReadProfileLines(const char16_t* path) {
+std::vector<std::u16string> ReadProfileLines(FileSystem* fileSystem, const char16_t* path) {
   std::vector<std::u16string> lines;
-  Stream* stream = OpenStream(path, u"r");
-  if (stream == nullptr) return lines;
+  std::string bytes;
+  if (!ReadWholeFile(fileSystem, path, &bytes)) return lines;
   char16_t line[kProfileLineCapacity];
-  unsigned char block[kProfileBlockSize];
   ProfileLines reader;
-  bool readable = StartStreamLines(&reader, stream, block) != 0;
-  while (readable && ReadProfileLine(&reader, line)) lines.push_back(line);
-  CloseStream(stream);
+  StartMemoryLines(&reader, reinterpret_cast<unsigned char*>(bytes.data()),
+                   static_cast<int>(bytes.size()));
+  while (ReadProfileLine(&reader, line)) lines.push_back(line);
   return lines;
 }
 
-std::vector<std::u16string> ProfileSections(const char16_t* path) {
+std::vector<std::u16string> ProfileSections(FileSystem* fileSystem, const char16_t* path) {
   std::vector<std::u16string> sections;
-  for (std::u16string line : ReadProfileLines(path)) {
+  for (std::u16string line : ReadProfileLines(fileSystem, path)) {
     if (!IsHeader(line.c_str())) continue;
     std::u16string name = line.substr(1, line.find(u']') - 1);
     bool known = false;
@@ -228,10 +223,10 @@ std::vector<std::u16string> ProfileSections(const char16_t* path) {
   return sections;
 }
 
-std::vector<std::u16string> ListTree(const std::u16string& directory) {
+std::vector<std::u16string> ListTree(FileSystem* fileSystem, const std::u16string& directory) {
   std::vector<std::u16string> entries;
   DirectoryEntry entry;
-  Search* search = FindFirstEntry((directory + u"*.*").c_str(), &entry);
+  Search* search = fileSystem->findFirst(fileSystem, (directory + u"*.*").c_str(), &entry);
   if (search == nullptr) return entries;
   std::vector<std::u16string> names;
   std::vector<bool> directories;
@@ -240,29 +235,31 @@ std::vector<std::u16string> ListTree(const std::u16string& directory) {
     if (name == u"." || name == u"..") continue;
     names.push_back(name);
     directories.push_back((entry.attributes & kAttributeDirectory) != 0);
-  } while (FindNextEntry(search, &entry));
-  CloseSearch(search);
+  } while (fileSystem->findNext(fileSystem, search, &entry));
+  fileSystem->findClose(fileSystem, search);
   for (size_t i = 0; i < names.size(); ++i) {
     if (!directories[i]) {
       entries.push_back(names[i]);
       continue;
     }
     entries.push_back(names[i] + u"\\");
-    for (const std::u16string& inner : ListTree(directory + names[i] + u"\\")) {
+    for (const std::u16string& inner : ListTree(fileSystem, directory + names[i] + u"\\")) {
       entries.push_back(names[i] + u"\\" + inner);
     }
   }
   return entries;
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string* bytes) {
-  Stream* stream = OpenStream(path.c_str(), u"r");
+bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::string* bytes) {
+  Stream* stream = fileSystem->open(fileSystem, path.c_str(), u"r");
   if (stream == nullptr) return false;
   char buffer[1 << 14];
   size_t got;
   bytes->clear();
-  while ((got = ReadBytes(stream, buffer, sizeof buffer)) != 0) bytes->append(buffer, got);
-  CloseStream(stream);
+  while ((got = fileSystem->read(fileSystem, stream, buffer, sizeof buffer)) != 0) {
+    bytes->append(buffer, got);
+  }
+  fileSystem->close(fileSystem, stream);
   return true;
 }
 

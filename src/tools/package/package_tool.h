@@ -49,6 +49,8 @@ struct DeviceSetup {
   const char* applicationDir;   // or nullptr: the device's own
 };
 
+// Installs nothing: a command that runs the logic on the device installs
+// device->overlay.fileSystem itself.
 bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std::string* error);
 void CloseSimulatedDevice(SimulatedDevice* device);
 const char16_t* PackageDirectoryOf(PackagePlace place);
@@ -87,7 +89,8 @@ struct RunRecord {
 };
 
 // Runs the Updater once, headless on the virtual clock, with the simulated
-// device installed as the file system. A key is pressed at the wait. The
+// device installed as the file system for the run; the one in use before is
+// back afterwards. A key is pressed at the wait. The
 // application it starts is a stand-in that does nothing, so no program of
 // the real tree runs. Returns false with a message when the host session
 // cannot start.
@@ -105,16 +108,16 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
 // Whether a screen text of these widths is cut at its band's edges.
 bool IsCut(const TextWidths& widths, const ScreenText& screenText);
 
-// The lines of a profile file on the current file system as the panel reads
-// them (at most 259 characters, LF kept when a line end closed them).
-std::vector<std::u16string> ReadProfileLines(const char16_t* path);
-// The section names of a profile file on the current file system, in order.
-std::vector<std::u16string> ProfileSections(const char16_t* path);
+// The lines of a profile file as the panel reads them (at most 259
+// characters, LF kept when a line end closed them).
+std::vector<std::u16string> ReadProfileLines(FileSystem* fileSystem, const char16_t* path);
+// The section names of a profile file, in order.
+std::vector<std::u16string> ProfileSections(FileSystem* fileSystem, const char16_t* path);
 
-// Every entry below a directory of the current file system, depth first,
-// as paths relative to it ("Maps\", "Maps\city.map"; directories end with "\").
-std::vector<std::u16string> ListTree(const std::u16string& directory);
-bool ReadWholeFile(const std::u16string& path, std::string* bytes);
+// Every entry below a directory, depth first, as paths relative to it
+// ("Maps\", "Maps\city.map"; directories end with "\").
+std::vector<std::u16string> ListTree(FileSystem* fileSystem, const std::u16string& directory);
+bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::string* bytes);
 
 std::string Utf8(const std::u16string& text);
 std::u16string Wide(const std::string& text);
