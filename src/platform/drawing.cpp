@@ -6,7 +6,9 @@ namespace {
 DrawingHook hook{};
 }
 
-void SetDrawingHook(const DrawingHook* newHook) { hook = newHook != nullptr ? *newHook : DrawingHook{}; }
+void SetDrawingHook(const DrawingHook* newHook) {
+  hook = newHook != nullptr ? *newHook : DrawingHook{};
+}
 
 void ReportDrawnText(const DrawnTextReport* drawn) {
   if (hook.textDrawn != nullptr) hook.textDrawn(hook.context, drawn);

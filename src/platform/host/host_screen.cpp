@@ -527,7 +527,8 @@ int DrawTextInRect(Surface* surface, const char16_t* text, int length, Rect* rec
   Rect box{left, rect->top, left + width, rect->top + height};
   LogText(text, length, *rect, format, font, box);
   bool named = surface->font != &hostSession->defaultFont && font != nullptr;
-  DrawnTextReport report{text, length, *rect, format, named ? &font->logical : nullptr, IsCut(*rect, box)};
+  DrawnTextReport report{text, length, *rect, format, named ? &font->logical : nullptr,
+                         IsCut(*rect, box)};
   ReportDrawnText(&report);
   if (surface->backgroundMode == kBackgroundOpaque) {
     FillScreenRect(Intersection(*rect, box), kOpaqueBackground);
