@@ -22,24 +22,19 @@ struct RunScreen {
   ScreenResources resources;
 };
 
-void ShowMessage(const RunScreen& screen, const char16_t* key, const char16_t* defaultText) {
+// A text in its band: a message blanks the band first, the prompt does not.
+void ShowMessage(const RunScreen& screen, const ScreenText& screenText) {
   char16_t text[kScreenTextCapacity];
-  ReadScreenText(&screen.language, key, defaultText, text, kScreenTextCapacity);
-  BlankBand(&screen.resources, kMessageBand);
-  DrawFittedText(screen.resources.surface, text, kMessageBand, kAlignCenter,
-                 screen.resources.smallFont);
+  ReadScreenText(&screen.language, screenText, text, kScreenTextCapacity);
+  Rect band = BandRect(screenText.band);
+  if (screenText.band == ScreenBand::Message) BlankBand(&screen.resources, band);
+  DrawFittedText(screen.resources.surface, text, band, kAlignCenter, screen.resources.smallFont);
 }
 
-void ShowPrompt(const RunScreen& screen) {
-  char16_t text[kScreenTextCapacity];
-  ReadScreenText(&screen.language, u"Press", u"Press any key to continue ...", text,
-                 kScreenTextCapacity);
-  DrawFittedText(screen.resources.surface, text, kPromptBand, kAlignCenter,
-                 screen.resources.smallFont);
-}
+void ShowPrompt(const RunScreen& screen) { ShowMessage(screen, kPressText); }
 
 int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
-  ShowMessage(screen, u"Update", u"Update the files ...");
+  ShowMessage(screen, kUpdateText);
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
   // Everything copied is made durable before the new version says it is there.
@@ -90,7 +85,7 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   FinishProfileReplace(kInstalledStatePath);
   RunScreen screen;
   ChooseLanguage(&screen.language);
-  SetUpScreen(mainWindow, true, &screen.resources);
+  SetUpScreen(mainWindow, InitialFont::Large, &screen.resources);
 
   PackageSelection selection;
   SelectPackage(&selection);
@@ -105,13 +100,13 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
     if (applied) RecordPackage(selection);
     if (selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
-      ShowMessage(screen, u"Success", u"Successfully updated the files.");
+      ShowMessage(screen, kSuccessText);
     } else {
-      ShowMessage(screen, u"Error", u"Failed to update the files.");
+      ShowMessage(screen, kErrorText);
     }
     ShowPrompt(screen);
   }
-  ReleaseScreen(&screen.resources);
+  TearDownScreen(&screen.resources);
 
   if (showOutcome) {
     WaitingForKey = true;

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kSettingCapacity = 20;
 constexpr int kTitleCapacity = 25;
-constexpr int kFooterCapacity = 50;
 constexpr uint32_t kScreenHoldMilliseconds = 10000;
 
 const char16_t* FrequencySuffix(const char16_t* frequency) {
@@ -27,23 +26,23 @@ void DrawStationFooter(Surface* surface) {
   char16_t frequency[kSettingCapacity];
   ReadProfileString(u"Option", u"Frequency", u"433M", frequency, kSettingCapacity,
                     kInstalledStatePath);
-  char16_t footer[kFooterCapacity];
+  char16_t footer[kFooterTextCapacity];
   ReadProfileString(u"Main", u"Title", u"KT4200", footer, kTitleCapacity, kInstalledStatePath);
-  WideAppendBounded(footer, FrequencySuffix(frequency), kFooterCapacity);
+  WideAppendBounded(footer, FrequencySuffix(frequency), kFooterTextCapacity);
   Rect band = kFooterBand;
   DrawTextInRect(surface, footer, -1, &band, kAlignLeft);
 }
 
 // The label is cut, not the version, when both don't fit the footer text.
 void DrawVersionFooter(Surface* surface, const Language* language, const VersionNumber& installed) {
-  char16_t number[kFooterCapacity];
-  FormatVersion(&installed, number, kFooterCapacity);
-  char16_t label[kFooterCapacity];
-  ReadScreenText(language, u"Version", u"Version", label, kFooterCapacity);
-  int labelLimit = kFooterCapacity - 2 - WideLength(number);  // leaves the blank and the null
+  char16_t number[kFooterTextCapacity];
+  FormatVersion(&installed, number, kFooterTextCapacity);
+  char16_t label[kFooterTextCapacity];
+  ReadScreenText(language, kVersionLabelText, label, kFooterTextCapacity);
+  int labelLimit = kFooterTextCapacity - 2 - WideLength(number);  // leaves the blank and the null
   if (WideLength(label) > labelLimit) label[labelLimit] = 0;
-  char16_t footer[kFooterCapacity];
-  WideFormat(footer, kFooterCapacity, u"%s %s", label, number);
+  char16_t footer[kFooterTextCapacity];
+  WideFormat(footer, kFooterTextCapacity, u"%s %s", label, number);
   Rect band = kFooterBand;
   DrawTextInRect(surface, footer, -1, &band, kAlignRight);
 }
@@ -58,14 +57,15 @@ bool StartApplication() {
   return StartProgram(&request) != 0;
 }
 
-void DrawCentred(const ScreenResources& screen, const Language& language, const char16_t* key,
-                 const char16_t* defaultText, bool fitted) {
+// In the text's band, by the font its entry names.
+void DrawCentred(const ScreenResources& screen, const Language& language,
+                 const ScreenText& screenText) {
   char16_t text[kScreenTextCapacity];
-  ReadScreenText(&language, key, defaultText, text, kScreenTextCapacity);
-  if (fitted) {
-    DrawFittedText(screen.surface, text, kMessageBand, kAlignCenter, screen.smallFont);
+  ReadScreenText(&language, screenText, text, kScreenTextCapacity);
+  Rect band = BandRect(screenText.band);
+  if (screenText.font == TextFont::Fitted) {
+    DrawFittedText(screen.surface, text, band, kAlignCenter, screen.smallFont);
   } else {
-    Rect band = kMessageBand;
     DrawTextInRect(screen.surface, text, -1, &band, kAlignCenter);
   }
 }
@@ -74,7 +74,7 @@ void DrawCentred(const ScreenResources& screen, const Language& language, const 
 
 void LaunchApplication(Window* mainWindow) {
   ScreenResources screen;
-  SetUpScreen(mainWindow, false, &screen);
+  SetUpScreen(mainWindow, InitialFont::Default, &screen);
   BlankBand(&screen, kPromptBand);
   BlankBand(&screen, kMessageBand);
   Language language;
@@ -89,13 +89,13 @@ void LaunchApplication(Window* mainWindow) {
   DrawVersionFooter(screen.surface, &language, installed);
 
   SelectLargeFont(&screen);
-  DrawCentred(screen, language, u"Start", u"Starting ...", false);
+  DrawCentred(screen, language, kStartText);
   if (!StartApplication()) {
     BlankBand(&screen, kMessageBand);
-    DrawCentred(screen, language, u"Open", u"Can't open the application software!", true);
+    DrawCentred(screen, language, kOpenText);
   }
   SleepFor(kScreenHoldMilliseconds);
-  ReleaseScreen(&screen);
+  TearDownScreen(&screen);
   PostToWindow(mainWindow, kMessageClose, 0, 0);
 }
 

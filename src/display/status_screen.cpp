@@ -10,10 +10,19 @@ namespace {
 
 constexpr int32_t kNormalWeight = 400;
 
-DrawObject* CreateScreenFont(LogicalFont* record, FontSize size) {
-  record->height = size.height;
-  record->width = size.width;
-  return CreateFontFrom(record);
+// Every field zero but the face, the weight and the size.
+LogicalFont ScreenFontRecord(FontSize size) {
+  LogicalFont record{};
+  WideCopyBounded(record.faceName, kScreenFaceName, kFaceNameCapacity);
+  record.weight = kNormalWeight;
+  record.height = size.height;
+  record.width = size.width;
+  return record;
+}
+
+DrawObject* CreateScreenFont(FontSize size) {
+  LogicalFont record = ScreenFontRecord(size);
+  return CreateFontFrom(&record);
 }
 
 }  // namespace
@@ -25,16 +34,13 @@ void ChooseLanguage(Language* language) {
   WideAppendBounded(language->textsPath, u"Language.ini", kPathCapacity);
 }
 
-void SetUpScreen(Window* window, bool selectLargeFont, ScreenResources* screen) {
+void SetUpScreen(Window* window, InitialFont initialFont, ScreenResources* screen) {
   screen->window = window;
   screen->surface = GetWindowSurface(window);
   screen->keptFont = nullptr;
-  LogicalFont record{};
-  WideCopyBounded(record.faceName, kScreenFaceName, kFaceNameCapacity);
-  record.weight = kNormalWeight;
-  screen->largeFont = CreateScreenFont(&record, kLargeFont);
-  if (selectLargeFont) SelectLargeFont(screen);
-  screen->smallFont = CreateScreenFont(&record, kSmallFont);
+  screen->largeFont = CreateScreenFont(kLargeFont);
+  if (initialFont == InitialFont::Large) SelectLargeFont(screen);
+  screen->smallFont = CreateScreenFont(kSmallFont);
   screen->blankingBrush = CreateSolidBrushOf(0);
   SetSurfaceTextColour(screen->surface, kTextColour);
   SetSurfaceBackgroundMode(screen->surface, kBackgroundTransparent);
@@ -44,7 +50,7 @@ void SelectLargeFont(ScreenResources* screen) {
   screen->keptFont = SelectIntoSurface(screen->surface, screen->largeFont);
 }
 
-void ReleaseScreen(ScreenResources* screen) {
+void TearDownScreen(ScreenResources* screen) {
   if (screen->keptFont != nullptr) SelectIntoSurface(screen->surface, screen->keptFont);
   DeleteDrawObject(screen->smallFont);
   DeleteDrawObject(screen->largeFont);
@@ -56,9 +62,11 @@ void BlankBand(const ScreenResources* screen, const Rect& band) {
   FillWithBrush(screen->surface, &band, screen->blankingBrush);
 }
 
-int ReadScreenText(const Language* language, const char16_t* key, const char16_t* defaultText,
-                   char16_t* text, int capacity) {
-  return ReadProfileString(language->name, key, defaultText, text, capacity, language->textsPath);
+int ReadScreenText(const Language* language, const ScreenText& screenText, char16_t* text,
+                   int capacity) {
+  int bound = capacity < screenText.capacity ? capacity : screenText.capacity;
+  return ReadProfileString(language->name, screenText.key, screenText.defaultText, text, bound,
+                           language->textsPath);
 }
 
 void DrawFittedText(Surface* surface, const char16_t* text, const Rect& band, uint32_t format,
@@ -73,6 +81,17 @@ void DrawFittedText(Surface* surface, const char16_t* text, const Rect& band, ui
   } else {
     DrawTextInRect(surface, text, -1, &drawn, format);
   }
+}
+
+bool IsScreenFont(const LogicalFont* font, FontSize size) {
+  LogicalFont record = ScreenFontRecord(size);
+  if (font == nullptr) return false;
+  const unsigned char* given = reinterpret_cast<const unsigned char*>(font);
+  const unsigned char* made = reinterpret_cast<const unsigned char*>(&record);
+  for (size_t i = 0; i < sizeof record; ++i) {
+    if (given[i] != made[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace nimbora

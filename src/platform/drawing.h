@@ -56,4 +56,26 @@ void FillWithBrush(Surface* surface, const Rect* rect, DrawObject* brush);
 int DrawTextInRect(Surface* surface, const char16_t* text, int length, Rect* rect,
                    uint32_t format);
 
+// A text drawn (not measured), as a backend that can tell reports it, so a
+// tool or a test can watch the screen in-process.
+struct DrawnTextReport {
+  const char16_t* text;     // length characters, not terminated
+  int length;
+  Rect rect;                // as given to the draw
+  uint32_t format;
+  const LogicalFont* font;  // the selected font's record; nullptr: the default font
+  bool cut;                 // clipped at the rectangle's edges
+};
+
+// Set by the caller that watches; context is handed back on every report.
+struct DrawingHook {
+  void (*textDrawn)(void* context, const DrawnTextReport* drawn);
+  void* context;
+};
+
+// Copies the hook; nullptr (or no function) stops the reports.
+void SetDrawingHook(const DrawingHook* hook);
+// For backends: tells the hook, when one is set.
+void ReportDrawnText(const DrawnTextReport* drawn);
+
 }  // namespace nimbora

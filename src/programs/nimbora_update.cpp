@@ -32,9 +32,14 @@ const char kUsage[] =
     "Font matches are kept in $NIMBORA_FONT_CACHE (empty: not kept), by default\n"
     "$XDG_CACHE_HOME/nimbora/font-matches or ~/.cache/nimbora/font-matches.\n";
 
+nimbora::HostOptions DefaultOptions() {
+  nimbora::HostOptions options{};
+  options.root = ".";
+  return options;
+}
+
 struct Arguments {
-  nimbora::HostOptions options{".", false, false, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
-                               nullptr};
+  nimbora::HostOptions options = DefaultOptions();
   bool headless = false;
   std::string commandLine;
 };

@@ -36,8 +36,13 @@ void HostSessionTest::Restart(const char* keys, const char* screensDir) {
 
 void HostSessionTest::Start(const char* keys, const char* screensDir) {
   std::string log = HostPath("draw.log");
-  HostOptions options{root.c_str(), false,           true,    keys, screensDir,
-                      log.c_str(),  fixedFontAdvance, nullptr, nullptr, nullptr};
+  HostOptions options{};
+  options.root = root.c_str();
+  options.virtualClock = true;
+  options.keys = keys;
+  options.screensDir = screensDir;
+  options.drawLogPath = log.c_str();
+  options.fixedFontAdvance = fixedFontAdvance;
   char error[200] = "";
   ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
 }

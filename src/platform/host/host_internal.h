@@ -40,6 +40,7 @@ struct HostFont {
   int ascent;
   std::string faceName;  // as asked, in UTF-8
   bool substitute;       // drawn with another family than faceName
+  LogicalFont logical;   // as asked, for the drawing hook
 };
 
 // What a face name (at a weight and slant, or by the fontFile option) was

@@ -36,8 +36,12 @@ void CloseHostFileSystem(HostFileSystemState* state);
 bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
 
 
+// Named field by field; what is left out is zero (off, none).
 struct HostOptions {
   const char* root;         // host directory holding the device tree
+  // The file system installed for the session, or nullptr: the host's over
+  // root. Programs the Updater starts are found below root either way.
+  FileSystem* fileSystem;
   bool window;              // show an SDL window (needs a display)
   bool virtualClock;        // sleeps return at once and advance the clock
   const char* keys;         // key presses for the key waits ("a,ctrl+q"), or nullptr
@@ -58,8 +62,8 @@ struct HostOptions {
   const char* launchTimes;
 };
 
-// Starts the host session: installs the host file system over root and the
-// clock, opens the log, queues the keys, clears the screen. Without a usable
+// Starts the host session: installs the file system (the options' or the
+// host's over root) and the clock, opens the log, queues the keys, clears the screen. Without a usable
 // display it goes on without a window (and says so on stderr). Fonts are set
 // up only once text is first measured or drawn. On failure (or while a
 // session runs) returns 0 with a message in error.

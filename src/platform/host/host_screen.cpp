@@ -188,7 +188,7 @@ HostFont* OpenFixedFont(const std::string& name, const LogicalFont* logical) {
   int cell = logical->height > 0 ? logical->height
              : logical->height < 0 ? -logical->height
                                    : kDefaultCellHeight;
-  return new HostFont{nullptr, logical->height, cell, cell, name, false};
+  return new HostFont{nullptr, logical->height, cell, cell, name, false, *logical};
 }
 
 // named: a face the program asked for, rather than the default font.
@@ -206,7 +206,7 @@ HostFont* OpenFont(const std::string& name, const LogicalFont* logical, bool nam
   int ascent = static_cast<int>(std::lround(metrics.ascent * scale));
   int cell = logical->height > 0 ? logical->height
                                  : ascent + static_cast<int>(std::lround(metrics.descent * scale));
-  return new HostFont{face, logical->height, cell, ascent, name, match->substitute};
+  return new HostFont{face, logical->height, cell, ascent, name, match->substitute, *logical};
 }
 
 void CloseFont(HostFont* font) {
@@ -307,9 +307,13 @@ int AlignedLeft(const Rect& rect, int width, uint32_t format) {
   return rect.left;
 }
 
+bool IsCut(const Rect& rect, const Rect& box) {
+  return box.left < rect.left || box.right > rect.right || box.bottom > rect.bottom;
+}
+
 void LogText(const char16_t* text, int length, const Rect& rect, uint32_t format,
              const HostFont* font, const Rect& box) {
-  bool cut = box.left < rect.left || box.right > rect.right || box.bottom > rect.bottom;
+  bool cut = IsCut(rect, box);
   LogEvent(
       "\"op\":\"text\",\"text\":%s,\"rect\":[%d,%d,%d,%d],\"format\":%u,\"font\":%d,"
       "\"face\":%s,\"width\":%d,\"cut\":%s,\"substitute\":%s",
@@ -522,6 +526,10 @@ int DrawTextInRect(Surface* surface, const char16_t* text, int length, Rect* rec
   int left = AlignedLeft(*rect, width, format);
   Rect box{left, rect->top, left + width, rect->top + height};
   LogText(text, length, *rect, format, font, box);
+  bool named = surface->font != &hostSession->defaultFont && font != nullptr;
+  DrawnTextReport report{text, length, *rect, format, named ? &font->logical : nullptr,
+                         IsCut(*rect, box)};
+  ReportDrawnText(&report);
   if (surface->backgroundMode == kBackgroundOpaque) {
     FillScreenRect(Intersection(*rect, box), kOpaqueBackground);
   }

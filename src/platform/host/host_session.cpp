@@ -184,7 +184,7 @@ int HostStart(const HostOptions* options, char* error, int capacity) {
   }
   hostSession->previousFileSystem = CurrentFileSystem();
   hostSession->previousClock = CurrentClock();
-  UseFileSystem(&hostSession->fileSystem);
+  UseFileSystem(options->fileSystem != nullptr ? options->fileSystem : &hostSession->fileSystem);
   UseClock(&hostSession->clock);
   return 1;
 }

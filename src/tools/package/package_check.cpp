@@ -36,6 +36,7 @@ struct Copy {
 
 struct Check {
   const CheckArguments* arguments;
+  FileSystem* device;  // installed, so the logic's lookups read it too
   std::u16string packageDirectory;
   std::u16string description;
   PackageSelection selection;
@@ -85,12 +86,12 @@ std::string TimeJson(const UpdateTime& time) {
 }
 
 // Whether something of that name stands at path (a final separator aside).
-bool Exists(std::u16string path) {
+bool Exists(FileSystem* fileSystem, std::u16string path) {
   while (!path.empty() && IsPathSeparator(path.back())) path.pop_back();
   if (path.empty()) return true;
   DirectoryEntry entry;
-  Search* search = FindFirstEntry(path.c_str(), &entry);
-  if (search != nullptr) CloseSearch(search);
+  Search* search = fileSystem->findFirst(fileSystem, path.c_str(), &entry);
+  if (search != nullptr) fileSystem->findClose(fileSystem, search);
   return search != nullptr;
 }
 
@@ -164,7 +165,7 @@ void CheckEntry(Check* check, const char16_t* section, int index, const std::u16
   } else if (!Fits(entry, kApplicationDirectory) || !Fits(entry, check->packageDirectory) ||
              static_cast<int>((Utf8(kEntryPrefix) + std::to_string(index) + "=").size() + entry.size()) >= kProfileLineCapacity - 1) {
     Add(check, "error", "entry-too-long", name + ": the line or the joined path does not fit; it is skipped");
-  } else if (!Exists(base + entry)) {
+  } else if (!Exists(check->device, base + entry)) {
     Add(check, "warning", "entry-names-nothing",
         name + ": names nothing in the " + (deleting ? "application directory" : "package"));
   }
@@ -227,7 +228,7 @@ bool IsUtf8(const std::string& bytes) {
 // What the panel reads where an editor shows something else.
 void CheckEncodingAndLines(Check* check) {
   std::string bytes;
-  if (!ReadWholeFile(check->description, &bytes)) return;
+  if (!ReadWholeFile(check->device, check->description, &bytes)) return;
   bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[1]) == 0xFE;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     Add(check, "error", "description-encoding",
@@ -241,7 +242,7 @@ void CheckEncodingAndLines(Check* check) {
   }
   int number = 1;
   bool previousClosed = true;
-  for (const std::u16string& line : ReadProfileLines(check->description.c_str())) {
+  for (const std::u16string& line : ReadProfileLines(check->device, check->description.c_str())) {
     bool closed = !line.empty() && line.back() == u'\n';
     if (!previousClosed) {
       Add(check, "error", "long-line",
@@ -291,18 +292,16 @@ void ReadPlan(Check* check) {
 // The outcome is the last message drawn before the prompt.
 void ReadOutcome(Check* check) {
   for (const DrawnText& text : check->run.texts) {
-    if (text.top == kPromptBand.top) return;
-    if (text.top == kMessageBand.top) check->outcome = text.text;
+    if (text.band == kPressText.band) return;
+    if (text.band == kErrorText.band) check->outcome = text.text;
   }
   check->outcome.clear();
 }
 
 void CheckOutcome(Check* check) {
   if (check->outcome.empty()) return;
-  char16_t failure[kValueCapacity];
-  std::u16string texts = std::u16string(kApplicationDirectory) + u"Language.ini";
-  ReadProfileString(check->run.language.c_str(), u"Error", u"Failed to update the files.", failure,
-                    kValueCapacity, texts.c_str());
+  char16_t failure[kScreenTextCapacity];
+  ReadScreenText(&check->run.language, kErrorText, failure, kScreenTextCapacity);
   if (check->outcome == failure) {
     Add(check, "error", "update-fails", "the panel would show \"" + Utf8(check->outcome) + "\"");
   }
@@ -337,9 +336,9 @@ void CheckSettingsAndDatabase(Check* check) {
 }
 
 void CheckTextFit(Check* check) {
-  std::vector<ScreenText> texts = ScreenTextsAfterUpdate();
+  std::vector<LanguageText> texts = ScreenTextsAfterUpdate(check->device);
   std::vector<std::u16string> strings;
-  for (const ScreenText& text : texts) strings.push_back(text.text);
+  for (const LanguageText& text : texts) strings.push_back(text.text);
   std::vector<TextWidths> widths;
   ScreenFont font;
   std::string error;
@@ -348,9 +347,9 @@ void CheckTextFit(Check* check) {
     return;
   }
   for (size_t i = 0; i < texts.size(); ++i) {
-    if (!IsCut(widths[i], texts[i].fitted)) continue;
+    if (!IsCut(widths[i], *texts[i].screenText)) continue;
     Add(check, "warning", "text-cut",
-        Utf8(texts[i].language) + " \"" + Utf8(texts[i].key) + "\" = \"" + Utf8(texts[i].text) +
+        Utf8(texts[i].language) + " \"" + Utf8(texts[i].screenText->key) + "\" = \"" + Utf8(texts[i].text) +
             "\" is too wide for its band and is cut (" + std::to_string(widths[i].small) + " pixels)");
   }
   if (font.substitute) {
@@ -445,20 +444,17 @@ void PrintJson(const Check& check) {
 
 }  // namespace
 
-std::vector<ScreenText> ScreenTextsAfterUpdate() {
-  struct Key {
-    const char16_t* name;
-    bool fitted;
-  };
-  static const Key keys[] = {{u"Update", true}, {u"Success", true}, {u"Error", true},
-                             {u"Press", true},  {u"Start", false},  {u"Open", true}};
-  std::u16string path = std::u16string(kApplicationDirectory) + u"Language.ini";
-  std::vector<ScreenText> texts;
-  for (const std::u16string& language : ProfileSections(path.c_str())) {
-    for (const Key& key : keys) {
-      char16_t text[kValueCapacity];
-      if (ReadProfileString(language.c_str(), key.name, u"", text, kValueCapacity, path.c_str()) > 0) {
-        texts.push_back(ScreenText{language, key.name, text, key.fitted});
+std::vector<LanguageText> ScreenTextsAfterUpdate(FileSystem* device) {
+  std::vector<LanguageText> texts;
+  Language language;
+  ChooseLanguage(&language);
+  for (const std::u16string& name : ProfileSections(device, language.textsPath)) {
+    for (const ScreenText* screenText : kScreenTexts) {
+      if (screenText->font == TextFont::Default) continue;
+      char16_t text[kScreenTextCapacity];
+      if (ReadProfileString(name.c_str(), screenText->key, u"", text, screenText->capacity,
+                            language.textsPath) > 0) {
+        texts.push_back(LanguageText{name, screenText, text});
       }
     }
   }
@@ -472,11 +468,13 @@ int RunCheck(const CheckArguments& arguments) {
     fprintf(stderr, "nimbora-package check: %s\n", error.c_str());
     return kToolUsageStatus;
   }
+  UseFileSystem(&device.overlay.fileSystem);
   Check check{};
   check.arguments = &arguments;
+  check.device = &device.overlay.fileSystem;
   check.packageDirectory = PackageDirectoryOf(arguments.device.place);
   check.description = check.packageDirectory + kPackageDescriptionName;
-  check.packageFiles = ListTree(check.packageDirectory);
+  check.packageFiles = ListTree(check.device, check.packageDirectory);
   SelectPackage(&check.selection);
   check.applicable = IsPackageApplicable(check.description.c_str(), &check.selection.installedVersion,
                                          &check.selection.installedTime, &check.packageVersion,
@@ -489,6 +487,7 @@ int RunCheck(const CheckArguments& arguments) {
   RunOptions options{nullptr, arguments.fontFile, nullptr};
   if (!RunUpdaterOn(&device, options, &check.run, &error)) {
     fprintf(stderr, "nimbora-package check: %s\n", error.c_str());
+    UseFileSystem(nullptr);
     CloseSimulatedDevice(&device);
     return kToolUsageStatus;
   }
@@ -502,6 +501,7 @@ int RunCheck(const CheckArguments& arguments) {
   } else {
     PrintText(check);
   }
+  UseFileSystem(nullptr);
   CloseSimulatedDevice(&device);
   return ErrorCount(check) > 0 ? 1 : 0;
 }

@@ -1,4 +1,4 @@
-// nimbora-package check, and the screen texts it and preview look at.
+// nimbora-package check, and the screen texts it looks at.
 #pragma once
 
 #include <string>
@@ -17,14 +17,13 @@ struct CheckArguments {
 // Prints the report; returns 0 (no error finding), 1 (errors) or 2 (unreadable input).
 int RunCheck(const CheckArguments& arguments);
 
-// A text of the Language.ini in the application directory, as the current
-// file system holds it, and whether it is drawn with the small-font fallback.
-struct ScreenText {
+// A text of the Language.ini in the application directory of the installed
+// device, drawn with the screen's fonts.
+struct LanguageText {
   std::u16string language;
-  std::u16string key;
+  const ScreenText* screenText;
   std::u16string text;
-  bool fitted;
 };
-std::vector<ScreenText> ScreenTextsAfterUpdate();
+std::vector<LanguageText> ScreenTextsAfterUpdate(FileSystem* device);
 
 }  // namespace nimbora

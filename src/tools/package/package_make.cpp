@@ -53,24 +53,22 @@ struct Tree {
 
 bool LoadTree(const char* path, Tree* tree, std::string* error) {
   if (!OpenHostTree(path, &tree->host, error)) return false;
-  UseFileSystem(&tree->host.fileSystem);
-  tree->entries = ListTree(u"\\");
+  tree->entries = ListTree(&tree->host.fileSystem, u"\\");
   for (const std::u16string& entry : tree->entries) tree->spelled[WithoutSeparator(entry)] = entry;
   return true;
 }
 
 std::string FileBytes(Tree* tree, const std::u16string& path) {
   std::string bytes;
-  UseFileSystem(&tree->host.fileSystem);
-  ReadWholeFile(u"\\" + path, &bytes);
+  ReadWholeFile(&tree->host.fileSystem, u"\\" + path, &bytes);
   return bytes;
 }
 
 // The lines of a main.ini apart from the Version and Update Time the run records.
-std::vector<std::u16string> SettingsLines(const std::u16string& path) {
+std::vector<std::u16string> SettingsLines(FileSystem* fileSystem, const std::u16string& path) {
   std::vector<std::u16string> lines;
   bool inMain = false;
-  for (std::u16string line : ReadProfileLines(path.c_str())) {
+  for (std::u16string line : ReadProfileLines(fileSystem, path.c_str())) {
     if (!line.empty() && line.back() == u'\n') line.pop_back();
     if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), kMainSection);
     bool recorded = inMain && (EntryValue(line.c_str(), kVersionKey) || EntryValue(line.c_str(), kUpdateTimeKey));
@@ -80,8 +78,7 @@ std::vector<std::u16string> SettingsLines(const std::u16string& path) {
 }
 
 std::vector<std::u16string> TreeSettings(Tree* tree) {
-  UseFileSystem(&tree->host.fileSystem);
-  return SettingsLines(std::u16string(u"\\") + kSettings);
+  return SettingsLines(&tree->host.fileSystem, std::u16string(u"\\") + kSettings);
 }
 
 struct Plan {
@@ -322,7 +319,8 @@ bool WritePackage(const MakeArguments& arguments, const Plan& plan, std::string*
   return true;
 }
 
-bool IsApplicable(const MakeArguments& arguments, Tree* oldTree, std::string* reason) {
+// OLD is the installed file system: its main.ini is read as the run reads it.
+bool IsApplicable(const MakeArguments& arguments, std::string* reason) {
   VersionNumber version;
   VersionNumber installed;
   UpdateTime time{};
@@ -333,7 +331,6 @@ bool IsApplicable(const MakeArguments& arguments, Tree* oldTree, std::string* re
     *reason = "--version needs X.Y.Z and --time \"YYYY-MM-DD HH:MM:SS\"";
     return false;
   }
-  UseFileSystem(&oldTree->host.fileSystem);
   char16_t value[50];
   ReadProfileString(kMainSection, kVersionKey, u"", value, 50, u"\\main.ini");
   ParseVersion(value, &installed);
@@ -360,13 +357,14 @@ std::vector<std::string> Verify(const MakeArguments& arguments, Tree* newTree, s
     return {*error};
   }
   std::u16string application = kApplicationDirectory;
-  std::vector<std::u16string> result = ListTree(application);
+  FileSystem* simulated = &device.overlay.fileSystem;
+  std::vector<std::u16string> result = ListTree(simulated, application);
   std::map<std::u16string, std::string> contents;
   for (const std::u16string& entry : result) {
     if (IsDirectory(entry)) continue;
-    ReadWholeFile(application + entry, &contents[entry]);
+    ReadWholeFile(simulated, application + entry, &contents[entry]);
   }
-  std::vector<std::u16string> resultSettings = SettingsLines(application + kSettings);
+  std::vector<std::u16string> resultSettings = SettingsLines(simulated, application + kSettings);
   CloseSimulatedDevice(&device);
   for (const std::u16string& entry : newTree->entries) {
     auto found = contents.find(entry);
@@ -404,7 +402,10 @@ int RunMake(const MakeArguments& arguments) {
     return Refuse(error);
   }
   if (!IsEmptyOrMissing(arguments.outDir)) return Refuse(std::string(arguments.outDir) + " is not empty");
-  if (!IsApplicable(arguments, &oldTree, &error)) return Refuse(error);
+  UseFileSystem(&oldTree.host.fileSystem);
+  bool applicable = IsApplicable(arguments, &error);
+  UseFileSystem(nullptr);
+  if (!applicable) return Refuse(error);
   Diff diff{&oldTree, &newTree, arguments.deleteDatabase, {}};
   Plan plan = ListedPlan(&diff);
   if (!Expressible(&diff, plan) || !Fits(&diff, plan)) return Refuse(diff.reason);
@@ -421,7 +422,6 @@ int RunMake(const MakeArguments& arguments) {
   }
   printf("%s: Delete=%s, Update=%zu\n", arguments.outDir,
          plan.deleteAll ? "all" : std::to_string(plan.deletes.size()).c_str(), plan.updates.size());
-  UseFileSystem(nullptr);
   return differences.empty() ? 0 : 1;
 }
 

@@ -31,7 +31,8 @@ bool Simulate(const PreviewArguments& arguments, const char* screensDir, const c
   RunOptions options{screensDir, arguments.fontFile, language};
   bool ran = RunUpdaterOn(&device, options, record, error);
   if (ran && sectionsAfter != nullptr) {
-    *sectionsAfter = ProfileSections((std::u16string(kApplicationDirectory) + u"Language.ini").c_str());
+    *sectionsAfter = ProfileSections(&device.overlay.fileSystem,
+                                     (std::u16string(kApplicationDirectory) + u"Language.ini").c_str());
   }
   CloseSimulatedDevice(&device);
   return ran;
@@ -43,15 +44,15 @@ std::string SafeName(const std::u16string& language) {
   return name.empty() || name == "." || name == ".." ? "_" + name : name;
 }
 
-const char* BandOf(int top) {
-  if (top == kMessageBand.top) return "message";
-  if (top == kPromptBand.top) return "prompt";
-  return top == kFooterBand.top ? "footer" : "other";
+const char* BandName(const std::optional<ScreenBand>& band) {
+  if (band == ScreenBand::Message) return "message";
+  if (band == ScreenBand::Prompt) return "prompt";
+  return band == ScreenBand::Footer ? "footer" : "other";
 }
 
-const char* FontOf(int height) {
-  if (height == kLargeFont.height) return "large";
-  return height == kSmallFont.height ? "small" : "default";
+const char* FontName(DrawnFont font) {
+  if (font == DrawnFont::Large) return "large";
+  return font == DrawnFont::Small ? "small" : "default";
 }
 
 void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRun>& runs) {
@@ -70,8 +71,8 @@ void WriteReport(const PreviewArguments& arguments, const std::vector<LanguageRu
     for (size_t t = 0; t < run.record.texts.size(); ++t) {
       const DrawnText& text = run.record.texts[t];
       report << (t == 0 ? "" : ",\n     ") << "{\"text\": " << Json(text.text) << ", \"band\": \""
-             << BandOf(text.top) << "\", \"font\": \"" << FontOf(text.font)
-             << "\", \"fellBack\": " << (text.font == kSmallFont.height ? "true" : "false")
+             << BandName(text.band) << "\", \"font\": \"" << FontName(text.font)
+             << "\", \"fellBack\": " << (text.font == DrawnFont::Small ? "true" : "false")
              << ", \"cut\": " << (text.cut ? "true" : "false") << "}";
     }
     report << "]}";
@@ -103,7 +104,7 @@ int RunPreview(const PreviewArguments& arguments) {
     return kToolUsageStatus;
   }
   // Without a Language.ini the run shows the built-in texts of its language.
-  if (languages.empty()) languages.push_back(first.language);
+  if (languages.empty()) languages.push_back(first.language.name);
   std::vector<LanguageRun> runs;
   for (const std::u16string& language : languages) {
     LanguageRun run{language, SafeName(language), {}, {}};

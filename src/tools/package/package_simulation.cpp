@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -44,15 +43,15 @@ bool MakeSessionRoot(std::string* root, std::string* error) {
   return true;
 }
 
-bool StartSession(const std::string& root, const char* screensDir, const char* fontFile,
-                  std::string* error) {
-  std::string log = root + "/draw.log";
+// fileSystem: the one to run on, or nullptr for the session root's.
+bool StartSession(const std::string& root, FileSystem* fileSystem, const char* screensDir,
+                  const char* fontFile, std::string* error) {
   HostOptions options{};  // headless, no font cache
   options.root = root.c_str();
+  options.fileSystem = fileSystem;
   options.virtualClock = true;
   options.keys = "space";
   options.screensDir = screensDir;
-  options.drawLogPath = log.c_str();
   options.fontFile = fontFile;
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
@@ -60,17 +59,26 @@ bool StartSession(const std::string& root, const char* screensDir, const char* f
   return false;
 }
 
-std::vector<DrawnText> ReadDrawnTexts(const std::string& logPath) {
-  std::vector<DrawnText> texts;
-  std::ifstream log(logPath);
-  std::string line;
-  while (std::getline(log, line)) {
-    nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
-    if (event.is_discarded() || event.value("op", "") != "text") continue;
-    texts.push_back(DrawnText{Wide(event.value("text", "")), event["rect"][1].get<int>(),
-                              event.value("font", 0), event.value("cut", false)});
+std::optional<ScreenBand> BandAt(const Rect& rect) {
+  for (ScreenBand band : {ScreenBand::Message, ScreenBand::Prompt, ScreenBand::Footer}) {
+    Rect at = BandRect(band);
+    if (at.left == rect.left && at.top == rect.top && at.right == rect.right &&
+        at.bottom == rect.bottom) {
+      return band;
+    }
   }
-  return texts;
+  return std::nullopt;
+}
+
+DrawnFont FontOf(const LogicalFont* font) {
+  if (IsScreenFont(font, kLargeFont)) return DrawnFont::Large;
+  return IsScreenFont(font, kSmallFont) ? DrawnFont::Small : DrawnFont::Default;
+}
+
+void RecordDrawnText(void* context, const DrawnTextReport* drawn) {
+  static_cast<std::vector<DrawnText>*>(context)->push_back(
+      DrawnText{std::u16string(drawn->text, static_cast<size_t>(drawn->length)),
+                BandAt(drawn->rect), FontOf(drawn->font), drawn->cut});
 }
 
 Window* OpenMeasuringWindow() {
@@ -122,34 +130,30 @@ bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std:
     MountLower(&device->overlay, kApplicationDirectory, &device->application.fileSystem, u"\\");
   }
   MountLower(&device->overlay, PackageDirectoryOf(setup.place), &device->package.fileSystem, u"\\");
-  UseFileSystem(&device->overlay.fileSystem);
   return true;
 }
 
-void CloseSimulatedDevice(SimulatedDevice* device) {
-  UseFileSystem(nullptr);
-  FreeOverlayFileSystem(&device->overlay);
-}
+void CloseSimulatedDevice(SimulatedDevice* device) { FreeOverlayFileSystem(&device->overlay); }
 
 bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
                   std::string* error) {
   std::string root;
   if (!MakeSessionRoot(&root, error)) return false;
-  bool started = StartSession(root, options.screensDir, options.fontFile, error);
+  bool started =
+      StartSession(root, &device->overlay.fileSystem, options.screensDir, options.fontFile, error);
   if (started) {
-    UseFileSystem(&device->overlay.fileSystem);
     if (options.language != nullptr) {
       WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
     }
-    Language language;
-    ChooseLanguage(&language);
-    record->language = language.name;
+    ChooseLanguage(&record->language);
     device->overlay.changes.clear();
+    DrawingHook hook{RecordDrawnText, &record->texts};
+    SetDrawingHook(&hook);
     record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
+    SetDrawingHook(nullptr);
     record->font = FontOfScreens();
     HostFinish(record->exitStatus);
     record->changes = device->overlay.changes;
-    record->texts = ReadDrawnTexts(root + "/draw.log");
   }
   std::error_code failure;
   std::filesystem::remove_all(root, failure);
@@ -160,25 +164,23 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error) {
   std::string root;
   if (!MakeSessionRoot(&root, error)) return false;
-  FileSystem* current = CurrentFileSystem();
-  bool started = StartSession(root, nullptr, fontFile, error);
+  bool started = StartSession(root, nullptr, nullptr, fontFile, error);
   Window* window = started ? OpenMeasuringWindow() : nullptr;
   if (window != nullptr) {
     *font = FontOfScreens();
     ScreenResources screen;
-    SetUpScreen(window, true, &screen);
+    SetUpScreen(window, InitialFont::Large, &screen);
     for (const std::u16string& text : texts) {
       int large = WidthOf(screen.surface, text);
       DrawObject* kept = SelectIntoSurface(screen.surface, screen.smallFont);
       widths->push_back(TextWidths{large, WidthOf(screen.surface, text)});
       SelectIntoSurface(screen.surface, kept);
     }
-    ReleaseScreen(&screen);
+    TearDownScreen(&screen);
   } else if (started) {
     *error = "cannot open a window to measure texts";
   }
   if (started) HostFinish(0);
-  UseFileSystem(current);
   std::error_code failure;
   std::filesystem::remove_all(root, failure);
   return window != nullptr;
@@ -190,28 +192,28 @@ ScreenFont FontOfScreens() {
   return ScreenFont{use.family, use.file, use.substitute};
 }
 
-bool IsCut(const TextWidths& widths, bool fitted) {
-  int band = kMessageBand.right - kMessageBand.left;
+bool IsCut(const TextWidths& widths, const ScreenText& screenText) {
+  Rect rect = BandRect(screenText.band);
+  int band = rect.right - rect.left;
   if (widths.large <= band) return false;
-  return !fitted || widths.small > band;
+  return screenText.font != TextFont::Fitted || widths.small > band;
 }
 
-std::vector<std::u16string> ReadProfileLines(const char16_t* path) {
+std::vector<std::u16string> ReadProfileLines(FileSystem* fileSystem, const char16_t* path) {
   std::vector<std::u16string> lines;
-  Stream* stream = OpenStream(path, u"r");
-  if (stream == nullptr) return lines;
+  std::string bytes;
+  if (!ReadWholeFile(fileSystem, path, &bytes)) return lines;
   char16_t line[kProfileLineCapacity];
-  unsigned char block[kProfileBlockSize];
   ProfileLines reader;
-  bool readable = StartStreamLines(&reader, stream, block) != 0;
-  while (readable && ReadProfileLine(&reader, line)) lines.push_back(line);
-  CloseStream(stream);
+  StartMemoryLines(&reader, reinterpret_cast<unsigned char*>(bytes.data()),
+                   static_cast<int>(bytes.size()));
+  while (ReadProfileLine(&reader, line)) lines.push_back(line);
   return lines;
 }
 
-std::vector<std::u16string> ProfileSections(const char16_t* path) {
+std::vector<std::u16string> ProfileSections(FileSystem* fileSystem, const char16_t* path) {
   std::vector<std::u16string> sections;
-  for (std::u16string line : ReadProfileLines(path)) {
+  for (std::u16string line : ReadProfileLines(fileSystem, path)) {
     if (!IsHeader(line.c_str())) continue;
     std::u16string name = line.substr(1, line.find(u']') - 1);
     bool known = false;
@@ -221,10 +223,10 @@ std::vector<std::u16string> ProfileSections(const char16_t* path) {
   return sections;
 }
 
-std::vector<std::u16string> ListTree(const std::u16string& directory) {
+std::vector<std::u16string> ListTree(FileSystem* fileSystem, const std::u16string& directory) {
   std::vector<std::u16string> entries;
   DirectoryEntry entry;
-  Search* search = FindFirstEntry((directory + u"*.*").c_str(), &entry);
+  Search* search = fileSystem->findFirst(fileSystem, (directory + u"*.*").c_str(), &entry);
   if (search == nullptr) return entries;
   std::vector<std::u16string> names;
   std::vector<bool> directories;
@@ -233,29 +235,31 @@ std::vector<std::u16string> ListTree(const std::u16string& directory) {
     if (name == u"." || name == u"..") continue;
     names.push_back(name);
     directories.push_back((entry.attributes & kAttributeDirectory) != 0);
-  } while (FindNextEntry(search, &entry));
-  CloseSearch(search);
+  } while (fileSystem->findNext(fileSystem, search, &entry));
+  fileSystem->findClose(fileSystem, search);
   for (size_t i = 0; i < names.size(); ++i) {
     if (!directories[i]) {
       entries.push_back(names[i]);
       continue;
     }
     entries.push_back(names[i] + u"\\");
-    for (const std::u16string& inner : ListTree(directory + names[i] + u"\\")) {
+    for (const std::u16string& inner : ListTree(fileSystem, directory + names[i] + u"\\")) {
       entries.push_back(names[i] + u"\\" + inner);
     }
   }
   return entries;
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string* bytes) {
-  Stream* stream = OpenStream(path.c_str(), u"r");
+bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::string* bytes) {
+  Stream* stream = fileSystem->open(fileSystem, path.c_str(), u"r");
   if (stream == nullptr) return false;
   char buffer[1 << 14];
   size_t got;
   bytes->clear();
-  while ((got = ReadBytes(stream, buffer, sizeof buffer)) != 0) bytes->append(buffer, got);
-  CloseStream(stream);
+  while ((got = fileSystem->read(fileSystem, stream, buffer, sizeof buffer)) != 0) {
+    bytes->append(buffer, got);
+  }
+  fileSystem->close(fileSystem, stream);
   return true;
 }
 

@@ -5,9 +5,11 @@
 // logic through it, so none of them holds a second copy of the rules.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "display/status_screen.h"
 #include "platform/host/host_platform.h"
 #include "overlay/overlay_file_system.h"
 
@@ -47,15 +49,19 @@ struct DeviceSetup {
   const char* applicationDir;   // or nullptr: the device's own
 };
 
+// Installs nothing: a command that runs the logic on the device installs
+// device->overlay.fileSystem itself.
 bool OpenSimulatedDevice(const DeviceSetup& setup, SimulatedDevice* device, std::string* error);
 void CloseSimulatedDevice(SimulatedDevice* device);
 const char16_t* PackageDirectoryOf(PackagePlace place);
 
-// A text the run drew, from the backend's draw log.
+enum class DrawnFont { Default, Large, Small };
+
+// A text the run drew, as the drawing hook told it.
 struct DrawnText {
   std::u16string text;
-  int top;   // the band's top edge: 200 message, 300 prompt, 456 footer
-  int font;  // the font's logical height: 32 large, 24 small, 0 the default font
+  std::optional<ScreenBand> band;  // none: drawn outside the screen's bands
+  DrawnFont font;
   bool cut;  // clipped at the band's edges
 };
 
@@ -78,12 +84,13 @@ struct RunRecord {
   int exitStatus;
   std::vector<OverlayChange> changes;  // what the run asked for, in order
   std::vector<DrawnText> texts;
-  std::u16string language;             // the user's language the run chose
+  Language language;                   // the user's language the run chose
   ScreenFont font;
 };
 
 // Runs the Updater once, headless on the virtual clock, with the simulated
-// device installed as the file system. A key is pressed at the wait. The
+// device installed as the file system for the run; the one in use before is
+// back afterwards. A key is pressed at the wait. The
 // application it starts is a stand-in that does nothing, so no program of
 // the real tree runs. Returns false with a message when the host session
 // cannot start.
@@ -98,20 +105,19 @@ struct TextWidths {
 };
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error);
-// Whether a text drawn by DrawFittedText (or, for the "Start" text, in the
-// large font only) is cut at the band's edges.
-bool IsCut(const TextWidths& widths, bool fitted);
+// Whether a screen text of these widths is cut at its band's edges.
+bool IsCut(const TextWidths& widths, const ScreenText& screenText);
 
-// The lines of a profile file on the current file system as the panel reads
-// them (at most 259 characters, LF kept when a line end closed them).
-std::vector<std::u16string> ReadProfileLines(const char16_t* path);
-// The section names of a profile file on the current file system, in order.
-std::vector<std::u16string> ProfileSections(const char16_t* path);
+// The lines of a profile file as the panel reads them (at most 259
+// characters, LF kept when a line end closed them).
+std::vector<std::u16string> ReadProfileLines(FileSystem* fileSystem, const char16_t* path);
+// The section names of a profile file, in order.
+std::vector<std::u16string> ProfileSections(FileSystem* fileSystem, const char16_t* path);
 
-// Every entry below a directory of the current file system, depth first,
-// as paths relative to it ("Maps\", "Maps\city.map"; directories end with "\").
-std::vector<std::u16string> ListTree(const std::u16string& directory);
-bool ReadWholeFile(const std::u16string& path, std::string* bytes);
+// Every entry below a directory, depth first, as paths relative to it
+// ("Maps\", "Maps\city.map"; directories end with "\").
+std::vector<std::u16string> ListTree(FileSystem* fileSystem, const std::u16string& directory);
+bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::string* bytes);
 
 std::string Utf8(const std::u16string& text);
 std::u16string Wide(const std::string& text);

@@ -44,8 +44,12 @@ class HostDrawingTest : public HostSessionTest {
     ReleaseSurface();
     HostFinish(0);
     std::string log = HostPath("draw.log");
-    HostOptions options{root.c_str(), false,   true,     nullptr, nullptr,
-                        log.c_str(),  advance, fontFile, nullptr, nullptr};
+    HostOptions options{};
+    options.root = root.c_str();
+    options.virtualClock = true;
+    options.drawLogPath = log.c_str();
+    options.fixedFontAdvance = advance;
+    options.fontFile = fontFile;
     char error[200] = "";
     ASSERT_EQ(HostStart(&options, error, sizeof error), 1) << error;
     PrepareSurface();
@@ -273,8 +277,10 @@ TEST_F(HostDrawingTest, TheFontUsedIsNamedAndAFontFileStandsInForEveryNamedFace)
 TEST_F(HostDrawingTest, AnUnreadableFontFileIsRefusedAtStart) {
   ReleaseSurface();
   HostFinish(0);
-  HostOptions options{root.c_str(), false, true,           nullptr, nullptr,
-                      nullptr,      0,     "/no/such.ttf", nullptr, nullptr};
+  HostOptions options{};
+  options.root = root.c_str();
+  options.virtualClock = true;
+  options.fontFile = "/no/such.ttf";
   char error[200] = "";
   EXPECT_EQ(HostStart(&options, error, sizeof error), 0);
   EXPECT_STREQ(error, "cannot read the font file /no/such.ttf");

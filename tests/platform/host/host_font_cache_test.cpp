@@ -37,8 +37,10 @@ class HostFontCacheTest : public DeviceFixture {
   // identity of the cache file after it (0 when there is none).
   std::string FileUsed(ino_t* cacheAfter) {
     std::string cache = HostPath("matches");
-    HostOptions options{root.c_str(), false, true, nullptr, nullptr, nullptr, 0, nullptr,
-                        cache.c_str(), nullptr};
+    HostOptions options{};
+    options.root = root.c_str();
+    options.virtualClock = true;
+    options.fontCache = cache.c_str();
     char error[200] = "";
     EXPECT_EQ(HostStart(&options, error, sizeof error), 1) << error;
     HostFontUse use{};

@@ -145,8 +145,10 @@ TEST_F(HostWindowTest, QueuedKeysArePressedOneWaitAtATime) {
 TEST_F(HostWindowTest, UnknownKeyNamesAreRefused) {
   for (const char* keys : {"f1", "ctrl+5", "ctrl+space", "a,,b", "shift+a"}) {
     HostFinish(0);
-    HostOptions options{root.c_str(), false, true,    keys,    nullptr,
-                        nullptr,      0,     nullptr, nullptr, nullptr};
+    HostOptions options{};
+    options.root = root.c_str();
+    options.virtualClock = true;
+    options.keys = keys;
     char error[200] = "";
     EXPECT_EQ(HostStart(&options, error, sizeof error), 0) << keys;
     EXPECT_NE(std::string(error).find("unknown key"), std::string::npos) << error;
