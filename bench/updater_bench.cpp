@@ -8,6 +8,9 @@
 //   the application (the hand-off, written by the program itself on the same
 //   monotonic clock) and to the process's end; with the font matches kept
 //   from an earlier run and without.
+// - verifying and applying a package with a checksum list by the whole
+//   nimbora-update process against sha256sum -c followed by cp -r of the
+//   same tree, alternated; and the hash alone against sha256sum.
 // Medians are printed with both absolute times and their ratio.
 #include <spawn.h>
 #include <stdlib.h>
@@ -23,8 +26,10 @@
 #include <vector>
 
 #include "testing/fault_file_system.h"
+#include "base/sha256.h"
 #include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
+#include "tools/package/package_checksum_list.h"
 
 extern char** environ;
 
@@ -138,6 +143,54 @@ void BenchApply(const char* program, const fs::path& work, const ApplyCase& c) {
   PrintRatio(what, Median(ours), sync ? "cp -r + sync" : "cp -r", Median(theirs));
 }
 
+// 100 MB in 2,000 files with the list make writes: whole processes, so the
+// other side's check and copy are timed one after the other.
+void BenchVerifiedApply(const char* program, const fs::path& work) {
+  const ApplyCase c{"tmpfs", 2000, 50, 7};
+  fs::path root = work / "device";
+  fs::path package = root / "Storage Card" / "Update Nimbora";
+  BuildPackage(package, c);
+  std::string error;
+  if (!nimbora::WriteChecksumList(package.string(), &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return;
+  }
+  std::string check = "cd '" + package.string() + "' && sha256sum --quiet --strict -c update.sha256";
+  std::vector<double> ours, theirs;
+  for (int round = 0; round < c.rounds; ++round) {
+    if (round % 2 == 0) ours.push_back(Updater(program, root, false));
+    theirs.push_back(TimeProgram({"sh", "-c", check}) + Copy(package, work / "cp-target", false));
+    if (round % 2 == 1) ours.push_back(Updater(program, root, false));
+  }
+  fs::remove_all(root);
+  fs::remove_all(work / "cp-target");
+  PrintRatio("verify + apply 2000 files, tmpfs:", Median(ours), "sha256sum -c + cp -r",
+             Median(theirs));
+}
+
+// The hash alone: in memory here, of a file on the same medium for sha256sum.
+void BenchHash(const fs::path& work) {
+  std::string bytes(kPackageBytes, '\0');
+  unsigned state = 54321;
+  for (char& b : bytes) b = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  WriteFile(work / "hash.bin", bytes);
+  std::vector<double> ours, theirs;
+  for (int round = 0; round < 3; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    nimbora::Sha256 hash;
+    unsigned char digest[nimbora::kSha256Bytes];
+    nimbora::Sha256Start(&hash);
+    nimbora::Sha256Add(&hash, bytes.data(), bytes.size());
+    nimbora::Sha256Finish(&hash, digest);
+    ours.push_back(Seconds(std::chrono::steady_clock::now() - start));
+    theirs.push_back(TimeProgram({"sh", "-c", "sha256sum '" + (work / "hash.bin").string() + "' >/dev/null"}));
+  }
+  fs::remove(work / "hash.bin");
+  double megabytes = kPackageBytes / 1e6;
+  std::printf("  SHA-256 of 100 MB: %7.1f MB/s (in memory)   sha256sum %7.1f MB/s (file, whole process)\n",
+              megabytes / Median(ours), megabytes / Median(theirs));
+}
+
 // Sections of ten keys each until the text holds the given number of
 // characters; the key looked up is the last one, so the whole file is read.
 std::u16string ProfileText(size_t characters) {
@@ -237,16 +290,18 @@ fs::path MakeWorkDirectory(const char* parent) {
 
 }  // namespace
 
-// With --hand-off first, only the start with nothing to apply is timed.
+// With --hand-off first, only the start with nothing to apply is timed;
+// with --checksums, only the package with a checksum list and the hash.
 int main(int argc, char** argv) {
   bool handOffOnly = argc > 1 && std::strcmp(argv[1], "--hand-off") == 0;
-  if (handOffOnly) {
+  bool checksumsOnly = argc > 1 && std::strcmp(argv[1], "--checksums") == 0;
+  if (handOffOnly || checksumsOnly) {
     --argc;
     ++argv;
   }
   if (argc < 2 || argc > 4) {
-    std::fprintf(stderr,
-                 "usage: nimbora_bench [--hand-off] NIMBORA_UPDATE [TMPFS_DIR [DISK_DIR]]\n");
+    std::fprintf(stderr, "usage: nimbora_bench [--hand-off | --checksums] NIMBORA_UPDATE "
+                         "[TMPFS_DIR [DISK_DIR]]\n");
     return 2;
   }
   const char* program = argv[1];
@@ -256,8 +311,17 @@ int main(int argc, char** argv) {
       {"tmpfs", 2000, 50, 9}, {"disk", 2000, 50, 5}, {"tmpfs", 20000, 50, 3}, {"tmpfs", 20000, 5, 3}};
   std::printf("medians of alternated rounds (package: 100 MB, \"Update\" = \"all\")\n");
   for (const ApplyCase& c : cases) {
-    if (handOffOnly) break;
+    if (handOffOnly || checksumsOnly) break;
     BenchApply(program, std::strcmp(c.medium, "disk") == 0 ? disk : memory, c);
+  }
+  if (!handOffOnly) {
+    BenchVerifiedApply(program, memory);
+    BenchHash(memory);
+  }
+  if (checksumsOnly) {
+    fs::remove_all(memory);
+    fs::remove_all(disk);
+    return 0;
   }
   if (!handOffOnly) {
     BenchLookup(memory, false);

@@ -2,8 +2,10 @@
 # Builds an optimised tree in build-bench/ and runs the benchmarks: applying a
 # 100 MB package by the whole nimbora-update process against cp -r, on a
 # memory file system and on disk, at 2,000 and 20,000 files; profile lookups;
-# the hand-off of a start with nothing to apply. Optional arguments: --hand-off
-# to time only that start, a directory on a memory file system (default
+# verifying and applying a package with a checksum list against sha256sum -c
+# and cp -r, and the hash alone; the hand-off of a start with nothing to apply.
+# Optional arguments: --hand-off to time only that start, --checksums only the
+# checksum list and the hash, a directory on a memory file system (default
 # /dev/shm) and one on disk (default /var/tmp).
 set -eu
 cd "$(dirname "$0")/.."

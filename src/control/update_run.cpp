@@ -5,6 +5,7 @@
 #include "display/application_launch.h"
 #include "control/main_window.h"
 #include "display/status_screen.h"
+#include "package/package_checksums.h"
 #include "package/package_instructions.h"
 #include "package/tree_operations.h"
 #include "platform/file_system.h"
@@ -33,8 +34,12 @@ void ShowMessage(const RunScreen& screen, const ScreenText& screenText) {
 
 void ShowPrompt(const RunScreen& screen) { ShowMessage(screen, kPressText); }
 
-int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
+int ApplySelected(const RunScreen& screen, const PackageSelection& selection, bool* recordable) {
   ShowMessage(screen, kUpdateText);
+  // A package that did not arrive whole changes nothing and is not recorded,
+  // so that a whole copy of it is applied on a later start.
+  *recordable = VerifyPackageChecksums(selection.packageDirectory, nullptr) != ChecksumVerdict::kFails;
+  if (!*recordable) return 0;
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
   // Everything copied is made durable before the new version says it is there.
@@ -91,14 +96,15 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   SelectPackage(&selection);
   if (IsAppliedFlashPackage(selection)) RemoveFlashPackage(selection);
   bool applied = selection.source != PackageSource::None;
-  int result = applied ? ApplySelected(screen, selection) : 1;
+  bool recordable = false;
+  int result = applied ? ApplySelected(screen, selection, &recordable) : 1;
 
   // With a status word but nothing applied, nothing was installed, so
   // main.ini is left as it is.
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
-    if (applied) RecordPackage(selection);
-    if (selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    if (recordable) RecordPackage(selection);
+    if (recordable && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, kSuccessText);
     } else {

@@ -175,6 +175,8 @@ void CheckLine(Verification* verification, const char* line, int length, bool te
     return;
   }
   WideCopy(verification->previous, path);
+  const ChecksumReport* report = verification->report;
+  if (report != nullptr && report->listed != nullptr) report->listed(report->context, devicePath);
   char hex[kSha256HexDigits + 1];
   ChecksumProblem problem = ChecksumProblem::kChangedFile;
   bool hashed = HashFile(devicePath, hex, &problem);

@@ -36,10 +36,13 @@ enum class ChecksumProblem {
 // Where the problems go, each as it is found. line is the list's line number
 // (from 1) for the problems of a line; for kUnlistedFiles it is the number of
 // files found minus the number of listed files found, else 0. path is the
-// file's or directory's device path, or nullptr.
+// file's or directory's device path, or nullptr. listed (nullptr: not
+// wanted) gets the device path of every file a well-formed line names, for
+// a caller that wants to name the unlisted files the check only counts.
 struct ChecksumReport {
   void* context;
   void (*problem)(void* context, ChecksumProblem problem, int line, const char16_t* path);
+  void (*listed)(void* context, const char16_t* path);
 };
 
 // Checks the package in packageDirectory (ending with a backslash) against

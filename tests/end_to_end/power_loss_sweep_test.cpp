@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +33,7 @@ struct Shape {
   const char* package;  // the package directory below the root
   const char* deletes;  // "Delete": "all", "2" for the list, or "0"
   const char* updates;  // "Update": "all" or "2" for the list
+  bool checksummed = false;  // with a checksum list, as sha256sum writes it
 };
 
 const char kCard[] = "Storage Card/Update Nimbora/";
@@ -44,6 +45,8 @@ const Shape kShapes[] = {
     {"flash, delete all, update list", kFlash, "all", "2"},
     {"flash, delete list, update all", kFlash, "2", "all"},
     {"flash, delete none, update list", kFlash, "0", "2"},
+    {"card, delete all, update all, checksummed", kCard, "all", "all", true},
+    {"flash, delete list, update list, checksummed", kFlash, "2", "2", true},
 };
 
 // What data survives the cut: nothing that was not durable; the first change
@@ -79,6 +82,11 @@ class PowerLossSweep : public DeviceFixture {
                       "[Update]\r\nfile1=Nimbora.exe\r\nfile2=maps\\alps.map\r\n");
     WriteHostFile(package + "Nimbora.exe", "new");
     WriteHostFile(package + "maps/alps.map", "alps");
+    std::string list = "cd '" + HostPath(package) +
+                       "' && sha256sum maps/alps.map Nimbora.exe update.ini > update.sha256";
+    if (shape.checksummed) {
+      ASSERT_EQ(std::system(list.c_str()), 0);
+    }
   }
 
   // One start of the Updater in this process; with a crash state, through it,
@@ -106,15 +114,13 @@ class PowerLossSweep : public DeviceFixture {
     HostFinish(0);
   }
 
-  // The tree, without the leftovers of a flash package whose description is gone.
-  std::string Tree() const {
-    bool leftovers = !HostExists("ResidentFlash/Update Nimbora/update.ini");
-    std::istringstream lines(DescribeHostTree());
-    std::string tree;
-    for (std::string line; std::getline(lines, line);) {
-      if (!(leftovers && line.rfind("ResidentFlash/Update Nimbora", 0) == 0)) tree += line + "\n";
+  // The tree, without the leftovers of a flash package whose description is
+  // gone (taken away first: what they hold may span lines).
+  std::string Tree() {
+    if (!HostExists("ResidentFlash/Update Nimbora/update.ini")) {
+      fs::remove_all(HostPath("ResidentFlash/Update Nimbora"));
     }
-    return tree;
+    return DescribeHostTree();
   }
 
   // main.ini as the real writer leaves it after recording the version alone,

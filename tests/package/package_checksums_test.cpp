@@ -60,7 +60,7 @@ class PackageChecksumsTest : public PackageDevice {
   }
 
   ChecksumVerdict Verify() {
-    ChecksumReport report{&problems, Note};
+    ChecksumReport report{&problems, Note, nullptr};
     return VerifyPackageChecksums(kPackage, &report);
   }
 

@@ -10,11 +10,13 @@
 #include "control/package_selection.h"
 #include "display/status_screen.h"
 #include "package/listed_indexes.h"
+#include "package/package_checksums.h"
 #include "package/package_format.h"
 #include "package/path_join.h"
 #include "platform/device_locations.h"
 #include "profile/profile_reader.h"
 #include "version/version_values.h"
+#include "package_checksum_list.h"
 
 namespace nimbora {
 
@@ -324,7 +326,7 @@ void CheckSettingsAndDatabase(Check* check) {
   }
   std::vector<std::u16string> unused;
   for (const std::u16string& file : check->packageFiles) {
-    bool copied = Same(file, kPackageDescriptionName);
+    bool copied = Same(file, kPackageDescriptionName) || Same(file, kChecksumListName);
     for (const Copy& copy : check->copies) copied = copied || Same(copy.from, check->packageDirectory + file);
     if (!copied && file.back() != u'\\') unused.push_back(file);
   }
@@ -484,6 +486,9 @@ int RunCheck(const CheckArguments& arguments) {
   ExplainSelection(&check);
   CheckList(&check, kDeleteSection);
   CheckList(&check, kUpdateSection);
+  for (const ChecksumFinding& finding : CheckChecksumList(check.device, check.packageDirectory)) {
+    Add(&check, finding.severity, finding.code, finding.message);
+  }
   RunOptions options{nullptr, arguments.fontFile, nullptr};
   if (!RunUpdaterOn(&device, options, &check.run, &error)) {
     fprintf(stderr, "nimbora-package check: %s\n", error.c_str());

@@ -28,7 +28,8 @@ const char kUsage[] =
 
 const char kMakeUsage[] =
     "usage: nimbora-package make --from OLD_APP_DIR --to NEW_APP_DIR --version X.Y.Z\n"
-    "                            [--time \"YYYY-MM-DD HH:MM:SS\"] [--delete-database] OUT_DIR\n"
+    "                            [--time \"YYYY-MM-DD HH:MM:SS\"] [--delete-database]\n"
+    "                            [--no-checksums] OUT_DIR\n"
     "Writes to OUT_DIR (new or empty) an update.ini and only the files the package\n"
     "must carry, so that a panel whose application directory equals OLD_APP_DIR\n"
     "ends with NEW_APP_DIR (main.ini compared apart from Version and Update Time).\n"
@@ -39,6 +40,9 @@ const char kMakeUsage[] =
     "  --version X.Y.Z     the package's version, newer than OLD's main.ini\n"
     "  --time TEXT         the package's update time\n"
     "  --delete-database   allow the package to delete or replace Database\\\n"
+    "  --no-checksums      leave out update.sha256, the list of the package's files\n"
+    "                      and their SHA-256 that the panel checks before it changes\n"
+    "                      anything ('sha256sum -c update.sha256' checks a copy on a PC)\n"
     "Exit status: 0 written and verified; 1 the verification found differences\n"
     "(named on stderr); 2 wrong usage, unreadable input, or a change the format\n"
     "cannot express (with the reason).\n";
@@ -137,7 +141,8 @@ int CheckCommon(const Command& command, const Parsed& parsed, std::initializer_l
 }
 
 int Make(int argc, char** argv) {
-  Command command{"make", kMakeUsage, {"--from", "--to", "--version", "--time"}, {"--delete-database"}};
+  Command command{"make", kMakeUsage, {"--from", "--to", "--version", "--time"},
+                  {"--delete-database", "--no-checksums"}};
   Parsed parsed;
   PackagePlace place;
   int status = Parse(command, argc, argv, &parsed);
@@ -145,7 +150,7 @@ int Make(int argc, char** argv) {
   if (status >= 0) return status;
   MakeArguments arguments{Value(parsed, "--from"), Value(parsed, "--to"), Value(parsed, "--version"),
                           Value(parsed, "--time"), parsed.flags.count("--delete-database") != 0,
-                          parsed.positional[0].c_str()};
+                          parsed.positional[0].c_str(), parsed.flags.count("--no-checksums") == 0};
   return RunMake(arguments);
 }
 

@@ -15,6 +15,7 @@
 #include "base/wide_string.h"
 #include "control/package_selection.h"
 #include "package/package_format.h"
+#include "package_checksum_list.h"
 #include "platform/device_locations.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_syntax.h"
@@ -316,7 +317,7 @@ bool WritePackage(const MakeArguments& arguments, const Plan& plan, std::string*
     }
   }
   std::ofstream(std::string(arguments.outDir) + "/update.ini", std::ios::binary) << Description(arguments, plan);
-  return true;
+  return !arguments.checksums || WriteChecksumList(arguments.outDir, error);
 }
 
 // OLD is the installed file system: its main.ini is read as the run reads it.

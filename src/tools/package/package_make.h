@@ -10,6 +10,7 @@ struct MakeArguments {
   const char* time;  // or nullptr
   bool deleteDatabase;
   const char* outDir;
+  bool checksums;  // write the checksum list
 };
 
 // 0 written and verified, 1 verified with differences, 2 usage or a change
