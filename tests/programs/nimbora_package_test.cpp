@@ -404,9 +404,11 @@ TEST_F(NimboraPackageTest, PreviewWritesTheScreensOfEveryLanguage) {
 
 TEST_F(NimboraPackageTest, HelpAndWrongUsage) {
   for (const char* command : {"", "make ", "check ", "preview "}) {
-    Outcome help = Run(kProgram, std::string(command) + "--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.output.rfind("usage: nimbora-package " + std::string(command), 0), 0u) << help.output;
+    for (const char* asks : {"--help", "-h"}) {
+      Outcome help = Run(kProgram, std::string(command) + asks);
+      EXPECT_EQ(help.status, 0) << command << asks;
+      EXPECT_EQ(help.output.rfind("usage: nimbora-package " + std::string(command), 0), 0u) << help.output;
+    }
   }
   struct Case {
     const char* arguments;

@@ -97,7 +97,7 @@ int UsageError(const Command& command, const std::string& message) {
 int Parse(const Command& command, int argc, char** argv, Parsed* parsed) {
   for (int i = 2; i < argc; ++i) {
     std::string argument = argv[i];
-    if (argument == "--help") {
+    if (argument == "--help" || argument == "-h") {
       fputs(command.usage, stdout);
       return 0;
     }
@@ -185,7 +185,7 @@ int nimbora::RunPackageTool(int argc, char** argv) {
   if (name == "make") return Make(argc, argv);
   if (name == "check") return Check(argc, argv);
   if (name == "preview") return Preview(argc, argv);
-  if (name == "--help") {
+  if (name == "--help" || name == "-h") {
     fputs(kUsage, stdout);
     return 0;
   }
