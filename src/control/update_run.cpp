@@ -3,7 +3,6 @@
 #include "platform/device_locations.h"
 #include "control/package_selection.h"
 #include "display/application_launch.h"
-#include "control/main_window.h"
 #include "display/status_screen.h"
 #include "package/package_instructions.h"
 #include "package/tree_operations.h"
@@ -38,13 +37,25 @@ void ShowPrompt(const RunScreen& screen) {
                  screen.resources.smallFont);
 }
 
-int ApplySelected(const RunScreen& screen, const PackageSelection& selection) {
+bool CanOpen(const char16_t* path) {
+  Stream* stream = OpenStream(path, u"r");
+  if (stream == nullptr) return false;
+  CloseStream(stream);
+  return true;
+}
+
+// Applies the package; *recordable tells whether its version may be recorded.
+// A package whose description is gone lost its medium during the run (a card
+// pulled), and data whose flush failed may not be on the medium: either way
+// the run failed, and recorded, the package would never be applied again.
+int ApplySelected(const RunScreen& screen, const PackageSelection& selection, bool* recordable) {
   ShowMessage(screen, u"Update", u"Update the files ...");
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
+  bool present = CanOpen(selection.descriptionPath);
   // Everything copied is made durable before the new version says it is there.
-  FlushVolume(kApplicationDirectory);
-  return result;
+  *recordable = present && FlushVolume(kApplicationDirectory) != 0;
+  return *recordable ? result : 0;
 }
 
 // A flash package is removed once applied, whatever came of it, but only
@@ -84,7 +95,7 @@ void RecordPackage(const PackageSelection& selection) {
 
 }  // namespace
 
-void RunUpdate(Window* mainWindow, StartStatus status) {
+bool RunUpdate(Window* mainWindow, StartStatus status) {
   // A rewrite of main.ini that a power cut interrupted is finished before
   // anything reads it.
   FinishProfileReplace(kInstalledStatePath);
@@ -96,14 +107,16 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   SelectPackage(&selection);
   if (IsAppliedFlashPackage(selection)) RemoveFlashPackage(selection);
   bool applied = selection.source != PackageSource::None;
-  int result = applied ? ApplySelected(screen, selection) : 1;
+  bool recordable = false;
+  int result = applied ? ApplySelected(screen, selection, &recordable) : 1;
 
   // With a status word but nothing applied, nothing was installed, so
-  // main.ini is left as it is.
+  // main.ini is left as it is. A flash package that was not recorded stays
+  // for the next start to apply.
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
-    if (applied) RecordPackage(selection);
-    if (selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    if (recordable) RecordPackage(selection);
+    if (recordable && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, u"Success", u"Successfully updated the files.");
     } else {
@@ -113,11 +126,8 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   }
   ReleaseScreen(&screen.resources);
 
-  if (showOutcome) {
-    WaitingForKey = true;
-  } else {
-    LaunchApplication(mainWindow);
-  }
+  if (!showOutcome) LaunchApplication(mainWindow);
+  return showOutcome;
 }
 
 }  // namespace nimbora
