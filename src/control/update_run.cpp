@@ -81,16 +81,16 @@ bool IsAppliedFlashPackage(const PackageSelection& selection) {
          CompareVersion(&selection.packageVersion, &selection.installedVersion) == 0 && sameTime;
 }
 
-// Recorded even after a failed application, so the same package is not
-// applied again on the next start.
-void RecordPackage(const PackageSelection& selection) {
+// Recorded even after a failed copy, so the same package is not applied
+// again on the next start. The time belongs to the version: without it, it
+// is not recorded either. 1 when the record is complete.
+int RecordPackage(const PackageSelection& selection) {
   char16_t text[kTimeTextCapacity];
   FormatVersion(&selection.packageVersion, text, kVersionTextCapacity);
-  WriteProfileString(u"Main", u"Version", text, kInstalledStatePath);
-  if (selection.packageTime.year != 0) {
-    FormatUpdateTime(&selection.packageTime, text, kTimeTextCapacity);
-    WriteProfileString(u"Main", u"Update Time", text, kInstalledStatePath);
-  }
+  if (!WriteProfileString(u"Main", u"Version", text, kInstalledStatePath)) return 0;
+  if (selection.packageTime.year == 0) return 1;
+  FormatUpdateTime(&selection.packageTime, text, kTimeTextCapacity);
+  return WriteProfileString(u"Main", u"Update Time", text, kInstalledStatePath);
 }
 
 }  // namespace
@@ -111,12 +111,12 @@ bool RunUpdate(Window* mainWindow, StartStatus status) {
   int result = applied ? ApplySelected(screen, selection, &recordable) : 1;
 
   // With a status word but nothing applied, nothing was installed, so
-  // main.ini is left as it is. A flash package that was not recorded stays
+  // main.ini is left as it is. A flash package whose record failed stays
   // for the next start to apply.
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
-    if (recordable) RecordPackage(selection);
-    if (recordable && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    bool recorded = recordable && RecordPackage(selection);
+    if (recorded && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, u"Success", u"Successfully updated the files.");
     } else {

@@ -1,0 +1,41 @@
+// The device of the sweeps: an installed application and one package in a
+// chosen shape, and whole starts of the Updater in this process, the logic
+// running over a file system wrapped around the host's when one is given.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "support/device_fixture.h"
+
+namespace nimbora {
+
+struct Shape {
+  const char* name;
+  const char* package;  // the package directory below the root
+  const char* deletes;  // "Delete": "all", "2" for the list, or "0"
+  const char* updates;  // "Update": "all" or "2" for the list
+};
+
+extern const Shape kShapes[6];
+extern const std::string kMainIni;
+extern const std::string kInstalled;
+
+class SweepDevice : public DeviceFixture {
+ protected:
+  SweepDevice();
+
+  void Lay(const Shape& shape);
+  // One start: wrap (if given) returns the file system to run on, wrapped
+  // around the host's; settle (if given) runs after, on the host's again.
+  void Start(const std::function<FileSystem*(FileSystem* host)>& wrap = {},
+             const std::function<void()>& settle = {});
+  // The tree, without the leftovers of a flash package whose description is gone.
+  std::string Tree() const;
+  std::string ApplicationTree() const { return DescribeHostTree("ResidentFlash/Nimbora"); }
+
+  // The outcome the last start drew: "success", "failure" or "" for none.
+  std::string outcome;
+};
+
+}  // namespace nimbora
