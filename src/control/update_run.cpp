@@ -117,6 +117,8 @@ bool RunUpdate(Window* mainWindow, StartStatus status) {
   if (showOutcome) {
     bool recorded = recordable && RecordPackage(selection);
     if (recorded && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    // Not recorded, the update is not complete: the next start applies it again.
+    if (applied && !recorded) result = 0;
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, u"Success", u"Successfully updated the files.");
     } else {
