@@ -33,6 +33,13 @@ class SweepDevice : public DeviceFixture {
   // The tree, without the leftovers of a flash package whose description is gone.
   std::string Tree() const;
   std::string ApplicationTree() const { return DescribeHostTree("ResidentFlash/Nimbora"); }
+  // The application's files as they stand in place. A medium lost just as
+  // the rewrite of main.ini deletes the old content it put aside leaves that
+  // copy beside the new main.ini, which is whole and read first; the next
+  // start removes it, as Tree() after that start shows.
+  std::string InstalledTree() const {
+    return DescribeHostTree("ResidentFlash/Nimbora", "main.ini~old");
+  }
 
   // The outcome the last start drew: "success", "failure" or "" for none.
   std::string outcome;
