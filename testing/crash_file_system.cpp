@@ -127,7 +127,6 @@ void Register(CrashFileSystemState* state, const void* object, const char16_t* p
   }
   entry->object = object;
   WideCopyBounded(entry->path, path, kPathCapacity);
-  entry->pointer = 0;
 }
 
 void Unregister(CrashFileSystemState* state, const void* object) {
@@ -253,10 +252,17 @@ int CrashFlushStream(FileSystem* self, Stream* stream) {
 // The moved file's data that was not durable stays so under its new name.
 int CrashMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
   CrashFileSystemState* state = StateOf(self);
-  if (!Admit(self) || !Forward(self)->moveFile(state->parent, from, to)) return 0;
+  if (!Admit(self)) return 0;
+  bool fails = ++state->moves == state->failMoveAt;
+  if (fails && !state->failedMoveHappens) {
+    state->lastErrorIsOwn = true;
+    return 0;
+  }
+  if (!Forward(self)->moveFile(state->parent, from, to)) return 0;
   int slot = FindTracked(state, from);
   if (slot >= 0) WideCopyBounded(state->files[slot].path, to, kPathCapacity);
-  return 1;
+  state->lastErrorIsOwn = fails;
+  return fails ? 0 : 1;
 }
 
 int CrashFlushVolume(FileSystem* self, const char16_t* path) {
@@ -336,6 +342,11 @@ void InitCrashFileSystem(FileSystem* fileSystem, CrashFileSystemState* state, Fi
 }
 
 void CutPowerAfter(CrashFileSystemState* state, int k) { state->cutAfter = k; }
+
+void FailMove(CrashFileSystemState* state, int n, bool happened) {
+  state->failMoveAt = n;
+  state->failedMoveHappens = happened;
+}
 
 int SettleAfterCut(CrashFileSystemState* state, int keptChanges, size_t tornAt) {
   if (state->overflow) return 0;

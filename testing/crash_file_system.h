@@ -50,7 +50,6 @@ struct CrashTrackedFile {
 struct CrashOpenFile {
   const void* object;  // a Stream of the wrapped file system
   char16_t path[kPathCapacity];
-  long long pointer;   // a handle's file pointer
 };
 
 struct CrashFileSystemState {
@@ -60,6 +59,9 @@ struct CrashFileSystemState {
   bool powerCut;
   bool overflow;   // something did not fit in the records: settling is refused
   bool lastErrorIsOwn;
+  int moves;               // moves asked for
+  int failMoveAt;          // the move that fails, the power staying on; 0 for none
+  bool failedMoveHappens;  // it fails after it reached the wrapped tree
   CrashTrackedFile files[kCrashTrackedFiles];
   CrashOpenFile open[kCrashOpenFiles];
   CrashDataChange log[kCrashDataChanges];
@@ -72,6 +74,11 @@ void InitCrashFileSystem(FileSystem* fileSystem, CrashFileSystemState* state, Fi
 
 // The power fails right after change k (k >= 1), counted from the start.
 void CutPowerAfter(CrashFileSystemState* state, int k);
+
+// Move n (n >= 1, counted from the start) fails once while the power stays
+// on: before it reaches the wrapped tree or, happened, after (a medium that
+// renamed the file but reported an error).
+void FailMove(CrashFileSystemState* state, int n, bool happened);
 
 // Rewrites every file whose data was not durable at the cut, through the
 // wrapped file system: the file keeps its last durable content followed by

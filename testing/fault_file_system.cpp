@@ -1,5 +1,9 @@
 #include "testing/fault_file_system.h"
 
+#include <initializer_list>
+
+#include "base/wide_string.h"
+
 namespace nimbora {
 
 namespace {
@@ -17,15 +21,53 @@ bool RuleStrikes(const FaultRule& rule, FileOperation operation, int count) {
   return count == rule.failAt || (rule.persistent && count > rule.failAt);
 }
 
+const void** MediumSlot(FaultMedium* medium, const void* object) {
+  for (const void*& slot : medium->open) {
+    if (slot == object) return &slot;
+  }
+  return nullptr;
+}
+
+bool OnMedium(FaultMedium* medium, const char16_t* path, const char16_t* target,
+              const void* object) {
+  if (medium->prefix == nullptr) return false;
+  int length = WideLength(medium->prefix);
+  for (const char16_t* name : {path, target}) {
+    if (name != nullptr && WideCompareNoCasePrefix(name, medium->prefix, length) == 0) return true;
+  }
+  return object != nullptr && MediumSlot(medium, object) != nullptr;
+}
+
+// Counts a call on the pulled medium; true when it fails.
+bool MediumFails(FaultMedium* medium, const char16_t* path, const char16_t* target,
+                 const void* object) {
+  if (!OnMedium(medium, path, target, object)) return false;
+  return ++medium->calls >= medium->failFrom && medium->failFrom != 0;
+}
+
+// A stream or search opened on the medium fails with it.
+void Remember(FaultFileSystemState* state, const char16_t* path, const void* object) {
+  if (object == nullptr || !OnMedium(&state->medium, path, nullptr, nullptr)) return;
+  const void** slot = MediumSlot(&state->medium, nullptr);
+  if (slot != nullptr) *slot = object;
+}
+
+void Forget(FaultFileSystemState* state, const void* object) {
+  const void** slot = MediumSlot(&state->medium, object);
+  if (slot != nullptr) *slot = nullptr;
+}
+
 // Counts a call that may fail and decides it: 0 to forward it, else the error.
+// object is the stream or search a call works on.
 uint32_t Judge(FileSystem* self, FileOperation operation, const char16_t* path = nullptr,
-               const char16_t* target = nullptr) {
+               const char16_t* target = nullptr, const void* object = nullptr) {
   FaultFileSystemState* state = StateOf(self);
   int count = ++state->calls[operation];
   int failable = ++state->failableCalls;
   uint32_t error = state->hook != nullptr ? state->hook(state->hookContext, operation, path, target) : 0;
   int countForRule = state->rule.operation == kAnyOperation ? failable : count;
   if (error == 0 && RuleStrikes(state->rule, operation, countForRule)) error = state->rule.error;
+  if (MediumFails(&state->medium, path, target, object) && error == 0) error = state->medium.error;
   state->lastErrorIsOwn = error != 0;
   if (error != 0) {
     state->ownError = error;
@@ -36,48 +78,54 @@ uint32_t Judge(FileSystem* self, FileOperation operation, const char16_t* path =
 
 Stream* FaultOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
   if (Judge(self, kOperationOpen, path) != 0) return nullptr;
-  return Parent(self)->open(Parent(self), path, mode);
+  Stream* stream = Parent(self)->open(Parent(self), path, mode);
+  Remember(StateOf(self), path, stream);
+  return stream;
 }
 
 size_t FaultRead(FileSystem* self, Stream* stream, void* buffer, size_t size) {
-  if (Judge(self, kOperationRead) != 0) return 0;
+  if (Judge(self, kOperationRead, nullptr, nullptr, stream) != 0) return 0;
   return Parent(self)->read(Parent(self), stream, buffer, size);
 }
 
 size_t FaultWrite(FileSystem* self, Stream* stream, const void* data, size_t size) {
-  if (Judge(self, kOperationWrite) != 0) return 0;
+  if (Judge(self, kOperationWrite, nullptr, nullptr, stream) != 0) return 0;
   return Parent(self)->write(Parent(self), stream, data, size);
 }
 
 int FaultSeek(FileSystem* self, Stream* stream, long long offset, int origin) {
-  if (Judge(self, kOperationSeek) != 0) return 0;
+  if (Judge(self, kOperationSeek, nullptr, nullptr, stream) != 0) return 0;
   return Parent(self)->seek(Parent(self), stream, offset, origin);
 }
 
 long long FaultTell(FileSystem* self, Stream* stream) {
-  if (Judge(self, kOperationTell) != 0) return -1;
+  if (Judge(self, kOperationTell, nullptr, nullptr, stream) != 0) return -1;
   return Parent(self)->tell(Parent(self), stream);
 }
 
 // A failed close still releases the stream, as a close whose flush failed does.
 int FaultClose(FileSystem* self, Stream* stream) {
-  uint32_t error = Judge(self, kOperationClose);
+  uint32_t error = Judge(self, kOperationClose, nullptr, nullptr, stream);
+  Forget(StateOf(self), stream);
   int closed = Parent(self)->close(Parent(self), stream);
   return error != 0 ? 0 : closed;
 }
 
 Search* FaultFindFirst(FileSystem* self, const char16_t* pattern, DirectoryEntry* entry) {
   if (Judge(self, kOperationFindFirst, pattern) != 0) return nullptr;
-  return Parent(self)->findFirst(Parent(self), pattern, entry);
+  Search* search = Parent(self)->findFirst(Parent(self), pattern, entry);
+  Remember(StateOf(self), pattern, search);
+  return search;
 }
 
 int FaultFindNext(FileSystem* self, Search* search, DirectoryEntry* entry) {
-  if (Judge(self, kOperationFindNext) != 0) return 0;
+  if (Judge(self, kOperationFindNext, nullptr, nullptr, search) != 0) return 0;
   return Parent(self)->findNext(Parent(self), search, entry);
 }
 
 void FaultFindClose(FileSystem* self, Search* search) {
   ++StateOf(self)->calls[kOperationFindClose];
+  Forget(StateOf(self), search);
   Parent(self)->findClose(Parent(self), search);
 }
 
@@ -102,7 +150,7 @@ int FaultSetAttributes(FileSystem* self, const char16_t* path, uint32_t attribut
 }
 
 int FaultFlushStream(FileSystem* self, Stream* stream) {
-  if (Judge(self, kOperationFlushStream) != 0) return 0;
+  if (Judge(self, kOperationFlushStream, nullptr, nullptr, stream) != 0) return 0;
   return Parent(self)->flushStream(Parent(self), stream);
 }
 
@@ -143,6 +191,12 @@ void FailCall(FaultFileSystemState* state, FileOperation operation, int n, uint3
   state->rule = FaultRule{operation, counted + n, persistent, error};
 }
 
+void PullMedium(FaultFileSystemState* state, const char16_t* prefix, int n, uint32_t error) {
+  state->medium.prefix = prefix;
+  state->medium.failFrom = n == 0 ? 0 : state->medium.calls + n;
+  state->medium.error = error;
+}
+
 void SetFaultHook(FaultFileSystemState* state, FaultHook hook, void* context) {
   state->hook = hook;
   state->hookContext = context;
@@ -150,6 +204,7 @@ void SetFaultHook(FaultFileSystemState* state, FaultHook hook, void* context) {
 
 void ClearFaults(FaultFileSystemState* state) {
   state->rule = FaultRule{};
+  state->medium.failFrom = 0;
   state->hook = nullptr;
   state->hookContext = nullptr;
 }

@@ -44,9 +44,23 @@ struct FaultRule {
   uint32_t error;
 };
 
+constexpr int kFaultMediumObjects = 16;
+
+// A medium that fails for good from one call on, as a card pulled from its
+// slot: every call on a path below its prefix, or on a stream or search
+// opened there, counts, and from the failFrom-th on each one fails.
+struct FaultMedium {
+  const char16_t* prefix;  // "\Storage Card\"; nullptr for none
+  int failFrom;            // 0 for never
+  uint32_t error;
+  int calls;
+  const void* open[kFaultMediumObjects];  // its streams and searches
+};
+
 struct FaultFileSystemState {
   FileSystem* parent;
   FaultRule rule;
+  FaultMedium medium;
   FaultHook hook;
   void* hookContext;
   int calls[kOperationCount];  // every call, by operation
@@ -62,6 +76,10 @@ void InitFaultFileSystem(FileSystem* fileSystem, FaultFileSystemState* state, Fi
 // operation, or every failable call for kAnyOperation. Replaces an earlier rule.
 void FailCall(FaultFileSystemState* state, FileOperation operation, int n, uint32_t error,
               bool persistent);
+// Fails every call on the medium below prefix from its nth call from now on
+// (n >= 1), with error; n 0 only counts its calls. The prefix must outlive
+// the state's use.
+void PullMedium(FaultFileSystemState* state, const char16_t* prefix, int n, uint32_t error);
 void SetFaultHook(FaultFileSystemState* state, FaultHook hook, void* context);
 // Lets every call through again; the counts go on.
 void ClearFaults(FaultFileSystemState* state);

@@ -6,14 +6,15 @@
 
 namespace nimbora {
 
-bool WaitingForKey = false;
-
 namespace {
 
 constexpr int kResourceTextCapacity = 100;
 
 Window* mainWindow = nullptr;
 StartStatus startStatus = StartStatus::None;
+// Set while a result waits on the screen: the next key press starts the
+// application.
+bool WaitingForKey = false;
 
 }  // namespace
 
@@ -68,7 +69,7 @@ bool InstanceStart(Instance* instance, int showMode) {
   PaintWindowNow(window);
   MovePointerTo(kScreenWidth, kScreenHeight);  // the bottom-right corner, out of the way
   HidePointer();
-  RunUpdate(mainWindow, startStatus);
+  WaitingForKey = RunUpdate(mainWindow, startStatus);
   return true;
 }
 

@@ -5,8 +5,6 @@
 
 namespace nimbora {
 
-extern bool WaitingForKey;
-
 intptr_t MainWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 bool InstanceStart(Instance* instance, int showMode);
 // Decodes the start status, runs the update in the window, then the event loop.

@@ -3,7 +3,6 @@
 #include "platform/device_locations.h"
 #include "control/package_selection.h"
 #include "display/application_launch.h"
-#include "control/main_window.h"
 #include "display/status_screen.h"
 #include "package/package_checksums.h"
 #include "package/package_instructions.h"
@@ -34,17 +33,28 @@ void ShowMessage(const RunScreen& screen, const ScreenText& screenText) {
 
 void ShowPrompt(const RunScreen& screen) { ShowMessage(screen, kPressText); }
 
+bool CanOpen(const char16_t* path) {
+  Stream* stream = OpenStream(path, u"r");
+  if (stream == nullptr) return false;
+  CloseStream(stream);
+  return true;
+}
+
+// Applies the package; *recordable tells whether its version may be recorded.
+// A package that did not arrive whole changes nothing. A package whose
+// description is gone lost its medium during the run (a card pulled), and
+// data whose flush failed may not be on the medium. Either way the run
+// failed, and recorded, the package would never be applied again.
 int ApplySelected(const RunScreen& screen, const PackageSelection& selection, bool* recordable) {
   ShowMessage(screen, kUpdateText);
-  // A package that did not arrive whole changes nothing and is not recorded,
-  // so that a whole copy of it is applied on a later start.
   *recordable = VerifyPackageChecksums(selection.packageDirectory, nullptr) != ChecksumVerdict::kFails;
   if (!*recordable) return 0;
   int result = ApplyPackage(selection.packageDirectory, kApplicationDirectory,
                             selection.descriptionPath);
+  bool present = CanOpen(selection.descriptionPath);
   // Everything copied is made durable before the new version says it is there.
-  FlushVolume(kApplicationDirectory);
-  return result;
+  *recordable = present && FlushVolume(kApplicationDirectory) != 0;
+  return *recordable ? result : 0;
 }
 
 // A flash package is removed once applied, whatever came of it, but only
@@ -70,21 +80,21 @@ bool IsAppliedFlashPackage(const PackageSelection& selection) {
          CompareVersion(&selection.packageVersion, &selection.installedVersion) == 0 && sameTime;
 }
 
-// Recorded even after a failed application, so the same package is not
-// applied again on the next start.
-void RecordPackage(const PackageSelection& selection) {
+// Recorded even after a failed copy, so the same package is not applied
+// again on the next start. The time belongs to the version: without it, it
+// is not recorded either. 1 when the record is complete.
+int RecordPackage(const PackageSelection& selection) {
   char16_t text[kTimeTextCapacity];
   FormatVersion(&selection.packageVersion, text, kVersionTextCapacity);
-  WriteProfileString(u"Main", u"Version", text, kInstalledStatePath);
-  if (selection.packageTime.year != 0) {
-    FormatUpdateTime(&selection.packageTime, text, kTimeTextCapacity);
-    WriteProfileString(u"Main", u"Update Time", text, kInstalledStatePath);
-  }
+  if (!WriteProfileString(u"Main", u"Version", text, kInstalledStatePath)) return 0;
+  if (selection.packageTime.year == 0) return 1;
+  FormatUpdateTime(&selection.packageTime, text, kTimeTextCapacity);
+  return WriteProfileString(u"Main", u"Update Time", text, kInstalledStatePath);
 }
 
 }  // namespace
 
-void RunUpdate(Window* mainWindow, StartStatus status) {
+bool RunUpdate(Window* mainWindow, StartStatus status) {
   // A rewrite of main.ini that a power cut interrupted is finished before
   // anything reads it.
   FinishProfileReplace(kInstalledStatePath);
@@ -100,11 +110,14 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   int result = applied ? ApplySelected(screen, selection, &recordable) : 1;
 
   // With a status word but nothing applied, nothing was installed, so
-  // main.ini is left as it is.
+  // main.ini is left as it is. A flash package whose record failed stays
+  // for the next start to apply.
   bool showOutcome = applied || status != StartStatus::None;
   if (showOutcome) {
-    if (recordable) RecordPackage(selection);
-    if (recordable && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    bool recorded = recordable && RecordPackage(selection);
+    if (recorded && selection.source == PackageSource::Flash) RemoveFlashPackage(selection);
+    // Not recorded, the update is not complete: the next start applies it again.
+    if (applied && !recorded) result = 0;
     if (result != 0 && status != StartStatus::Failure) {
       ShowMessage(screen, kSuccessText);
     } else {
@@ -114,11 +127,8 @@ void RunUpdate(Window* mainWindow, StartStatus status) {
   }
   TearDownScreen(&screen.resources);
 
-  if (showOutcome) {
-    WaitingForKey = true;
-  } else {
-    LaunchApplication(mainWindow);
-  }
+  if (!showOutcome) LaunchApplication(mainWindow);
+  return showOutcome;
 }
 
 }  // namespace nimbora

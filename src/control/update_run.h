@@ -6,6 +6,8 @@
 
 namespace nimbora {
 
-void RunUpdate(Window* mainWindow, StartStatus status);
+// Returns true when it left a result on the screen and the application is to
+// start on the next key press; false when it started the application itself.
+bool RunUpdate(Window* mainWindow, StartStatus status);
 
 }  // namespace nimbora

@@ -376,12 +376,15 @@ void OverlayFindClose(FileSystem*, Search* search) { delete SearchOf(search); }
 uint32_t CreateDirectoryError(const Lookup& lookup) {
   if (!lookup.mapped || (lookup.node == nullptr && lookup.parent == nullptr)) return kErrorPathNotFound;
   if (lookup.node != nullptr) return kErrorAlreadyExists;
-  Attach(lookup.parent, NewNode(lookup.parent, lookup.name, true));
   return 0;
 }
 
+// Each change is checked whole before it touches the tree, so a failing one
+// leaves the tree as it was.
 int OverlayCreateDirectory(FileSystem* self, const char16_t* path) {
-  uint32_t error = CreateDirectoryError(Find(self, path));
+  Lookup lookup = Find(self, path);
+  uint32_t error = CreateDirectoryError(lookup);
+  if (error == 0) Attach(lookup.parent, NewNode(lookup.parent, lookup.name, true));
   return Finish(self, ChangeOf(OverlayChangeKind::CreateDirectory, path), error);
 }
 
@@ -391,17 +394,18 @@ uint32_t RemoveDirectoryError(const Lookup& lookup) {
   if (lookup.parent == nullptr) return kErrorAccessDenied;  // the root
   List(lookup.node);
   if (!lookup.node->children.empty()) return kErrorDirectoryNotEmpty;
-  Detach(lookup.node);
   return 0;
 }
 
 int OverlayRemoveDirectory(FileSystem* self, const char16_t* path) {
-  uint32_t error = RemoveDirectoryError(Find(self, path));
+  Lookup lookup = Find(self, path);
+  uint32_t error = RemoveDirectoryError(lookup);
+  if (error == 0) Detach(lookup.node);
   return Finish(self, ChangeOf(OverlayChangeKind::RemoveDirectory, path), error);
 }
 
 // The checks in the host's order: the source, then the target.
-uint32_t CopyError(const Lookup& from, const Lookup& to, OverlayChange* change) {
+uint32_t CopyError(const Lookup& from, const Lookup& to) {
   if (from.node == nullptr) return MissingError(from);
   if (from.node->directory) return kErrorAccessDenied;
   if (!to.mapped) return kErrorPathNotFound;
@@ -409,30 +413,37 @@ uint32_t CopyError(const Lookup& from, const Lookup& to, OverlayChange* change) 
   if (target == nullptr && to.parent == nullptr) return kErrorPathNotFound;
   if (target != nullptr && (target->directory || target->readOnly)) return kErrorAccessDenied;
   if (target == from.node) return kErrorSharingViolation;
-  if (uint32_t refused = LoadOrRefuse(from.node)) return refused;
+  return LoadOrRefuse(from.node);
+}
+
+void CopyContent(const Lookup& from, const Lookup& to, OverlayChange* change) {
+  Node* target = to.node;
   change->replaced = target != nullptr;
   if (target == nullptr) target = Attach(to.parent, NewNode(to.parent, to.name, false));
   *target->content = *from.node->content;
   target->readOnly = from.node->readOnly;
   change->bytes = static_cast<long long>(target->content->data.size());
-  return 0;
 }
 
 int OverlayCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
   OverlayChange change = ChangeOf(OverlayChangeKind::CopyFile, from, to);
-  uint32_t error = CopyError(Find(self, from), Find(self, to), &change);
+  Lookup source = Find(self, from);
+  Lookup target = Find(self, to);
+  uint32_t error = CopyError(source, target);
+  if (error == 0) CopyContent(source, target, &change);
   return Finish(self, change, error);
 }
 
 uint32_t DeleteError(const Lookup& lookup) {
   if (lookup.node == nullptr) return MissingError(lookup);
   if (lookup.node->directory || lookup.node->readOnly) return kErrorAccessDenied;
-  Detach(lookup.node);
   return 0;
 }
 
 int OverlayDeleteFile(FileSystem* self, const char16_t* path) {
-  uint32_t error = DeleteError(Find(self, path));
+  Lookup lookup = Find(self, path);
+  uint32_t error = DeleteError(lookup);
+  if (error == 0) Detach(lookup.node);
   return Finish(self, ChangeOf(OverlayChangeKind::DeleteFile, path), error);
 }
 
@@ -456,14 +467,20 @@ uint32_t MoveError(const Lookup& from, const Lookup& to) {
   if (!to.mapped) return kErrorPathNotFound;
   if (to.node != nullptr) return kErrorAlreadyExists;
   if (to.parent == nullptr) return kErrorPathNotFound;
-  std::unique_ptr<Node> moved = Detach(from.node);
-  moved->name = to.name;
-  Attach(to.parent, std::move(moved));
   return 0;
 }
 
+void MoveNode(const Lookup& from, const Lookup& to) {
+  std::unique_ptr<Node> moved = Detach(from.node);
+  moved->name = to.name;
+  Attach(to.parent, std::move(moved));
+}
+
 int OverlayMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
-  uint32_t error = MoveError(Find(self, from), Find(self, to));
+  Lookup source = Find(self, from);
+  Lookup target = Find(self, to);
+  uint32_t error = MoveError(source, target);
+  if (error == 0) MoveNode(source, target);
   return Finish(self, ChangeOf(OverlayChangeKind::MoveFile, from, to), error);
 }
 

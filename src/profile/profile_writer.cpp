@@ -20,7 +20,8 @@ namespace {
 //   ~new without ~old: the replace never began; the target holds its content
 //     and ~new (perhaps incomplete) is dropped;
 //   ~old present: ~new was complete before; it goes in place unless the
-//     target already holds it, then ~old is deleted.
+//     target already holds it, then ~old is deleted; a lone ~old (a replace
+//     whose new content never got in) goes back in place.
 // Every write first finishes what an earlier one left, and so does the
 // Updater for main.ini at its start.
 
@@ -185,22 +186,29 @@ int RemoveIfPresent(const char16_t* path) {
   return DeleteFileAt(path) || LastErrorCode() == kErrorFileNotFound;
 }
 
+// Puts a content in place of a target that is missing while ~old is aside.
+int PutBackInPlace(const char16_t* path, const Leftovers& names) {
+  int fresh = FileExists(names.fresh);
+  return fresh >= 0 && MoveFileNoReplace(fresh ? names.fresh : names.old, path);
+}
+
 int FinishReplace(const char16_t* path, const Leftovers& names) {
   int oldAside = FileExists(names.old);
   if (oldAside < 0) return 0;
   if (oldAside) {
     int inPlace = FileExists(path);
-    if (inPlace < 0 || (!inPlace && !MoveFileNoReplace(names.fresh, path))) return 0;
-    if (!DeleteFileAt(names.old)) return 0;
+    if (inPlace < 0 || (!inPlace && !PutBackInPlace(path, names))) return 0;
+    if (!RemoveIfPresent(names.old)) return 0;
   }
   return RemoveIfPresent(names.fresh);
 }
 
-// Puts the pieces in place of the file. A move that fails is left for the
-// next write or start to sort out: it may have happened all the same, and the
-// new file then holds the only copy of the new content. Once the new file is
-// in, the call has done its work: an old file that cannot be deleted is a
-// leftover that the next write or start removes.
+// Puts the pieces in place of the file. After a failed move the old file
+// goes back, so the file is in place for whatever reads it next; the move
+// back fails harmlessly when the old file never left or the new one got in
+// all the same. What is left beside it the next write or start sorts out.
+// Once the new file is in, the call has done its work: an old file that
+// cannot be deleted is a leftover that the next write or start removes.
 int ReplaceFile(const char16_t* path, const Leftovers& names, const Piece* pieces, int count,
                 int exists) {
   if (!WriteNewFile(names.fresh, pieces, count)) {
@@ -208,6 +216,7 @@ int ReplaceFile(const char16_t* path, const Leftovers& names, const Piece* piece
     return 0;
   }
   if ((exists && !MoveFileNoReplace(path, names.old)) || !MoveFileNoReplace(names.fresh, path)) {
+    if (exists) MoveFileNoReplace(names.old, path);
     return 0;
   }
   if (exists) DeleteFileAt(names.old);

@@ -73,6 +73,38 @@ TEST_F(OverlayFileSystemTest, KeepsChangesInMemoryAndRecordsThem) {
   EXPECT_EQ(overlay.changes[0].target, u"\\App\\Data\\old.bin");
 }
 
+// The names of a directory and the bytes of its files, through the seam.
+std::string Listing(const std::u16string& directory) {
+  std::string listing;
+  DirectoryEntry entry;
+  Search* search = FindFirstEntry((directory + u"*.*").c_str(), &entry);
+  for (bool more = search != nullptr; more; more = FindNextEntry(search, &entry)) {
+    std::u16string name(entry.name);
+    listing += std::string(name.begin(), name.end()) + "=";
+    Stream* stream = OpenStream((directory + name).c_str(), u"r");
+    if (stream != nullptr) {
+      char buffer[64];
+      listing.append(buffer, ReadBytes(stream, buffer, sizeof buffer));
+      CloseStream(stream);
+    }
+    listing += ";";
+  }
+  if (search != nullptr) CloseSearch(search);
+  return listing;
+}
+
+TEST_F(OverlayFileSystemTest, AFailingChangeLeavesTheTreeAsItWas) {
+  ASSERT_TRUE(MountLower(&overlay, u"\\Card\\", &host, u"\\Elsewhere\\Package\\"));
+  std::string before = Listing(u"\\App\\") + Listing(u"\\App\\Data\\");
+  EXPECT_FALSE(CreateDirectoryAt(u"\\App\\main.ini"));
+  EXPECT_FALSE(RemoveEmptyDirectory(u"\\App\\Data"));
+  EXPECT_FALSE(CopyFileOver(u"\\Card\\new.bin", u"\\App\\Data"));
+  EXPECT_FALSE(MoveFileNoReplace(u"\\App\\Data\\old.bin", u"\\App\\main.ini"));
+  EXPECT_FALSE(DeleteFileAt(u"\\App\\Data"));
+  EXPECT_EQ(Listing(u"\\App\\") + Listing(u"\\App\\Data\\"), before);
+  EXPECT_EQ(overlay.changes.size(), 5u);
+}
+
 // A mount replaces what stood at its path and brings the directories above it.
 TEST_F(OverlayFileSystemTest, MountsAHostTreeAtADevicePath) {
   ASSERT_TRUE(MountLower(&overlay, u"\\App\\Data\\", &host, u"\\Elsewhere\\Package"));

@@ -89,13 +89,15 @@ bool DeviceFixture::HostIsReadOnly(const std::string& relative) const {
   return lstat(HostPath(relative).c_str(), &status) == 0 && (status.st_mode & 0222) == 0;
 }
 
-std::string DeviceFixture::DescribeHostTree(const std::string& relative) const {
+std::string DeviceFixture::DescribeHostTree(const std::string& relative,
+                                            const std::string& skip) const {
   fs::path top = HostPath(relative);
   std::set<std::string> lines;
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::end(it);
        it.increment(error)) {
     std::string name = fs::relative(it->path(), top).string();
+    if (name == skip) continue;
     if (it->is_symlink()) {
       lines.insert(name + " -> " + fs::read_symlink(it->path()).string());
     } else if (it->is_directory()) {

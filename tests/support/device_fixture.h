@@ -30,8 +30,9 @@ class DeviceFixture : public ::testing::Test {
   bool HostIsReadOnly(const std::string& relative) const;
   // One sorted line per entry below relative ("" for the whole root):
   // "dir/" for a directory, "file = bytes" for a file, "(read-only)" and
-  // "-> target" marked; for comparing whole trees before and after.
-  std::string DescribeHostTree(const std::string& relative = "") const;
+  // "-> target" marked; for comparing whole trees before and after. An
+  // entry named skip (relative to relative) is left out.
+  std::string DescribeHostTree(const std::string& relative = "", const std::string& skip = "") const;
 
   // The tree was laid afresh for a new start of the Updater, which lists
   // every directory anew.
