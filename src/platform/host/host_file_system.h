@@ -108,8 +108,6 @@ const char* BelowRoot(FileSystem* self, const char* hostPath);
 
 // No write permission for anyone is the device's read-only attribute.
 bool IsReadOnlyMode(mode_t mode);
-// "." or "..", which a host path never takes as a name.
-bool IsDotName(const char* name);
 
 // Opens a file (never a directory, never through a link). Writing to a
 // read-only file fails with 5 even for root, as on the device.

@@ -1,6 +1,9 @@
 // The host file system's operations on mapped paths: streams, searches,
 // copies and the other file and directory operations. Every check looks at
 // the entry itself (lstat, O_NOFOLLOW): a link is a file, never followed.
+// A file is opened without blocking until its type is known, so a FIFO, a
+// socket or a device node is a file that cannot be opened, never a wait
+// (an open with O_DIRECTORY refuses anything else before opening it).
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -34,11 +37,12 @@ struct Search {
 
 namespace {
 
-// Reads the status of an open descriptor: true for a regular file, and when
-// writing, one that is not read-only.
+// Reads the status of a descriptor opened without blocking: true for a
+// regular file, and when writing, one that is not read-only, which then
+// reads and writes as files do (no other status flag is ever set).
 bool IsUsableFile(int descriptor, bool writing, struct stat* status) {
   return fstat(descriptor, status) == 0 && S_ISREG(status->st_mode) &&
-         !(writing && IsReadOnlyMode(status->st_mode));
+         !(writing && IsReadOnlyMode(status->st_mode)) && fcntl(descriptor, F_SETFL, 0) == 0;
 }
 
 template <typename Object>
@@ -54,7 +58,7 @@ Object* Hand(FileSystem* self, int descriptor, Object value) {
 }  // namespace
 
 int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status) {
-  int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
   if (descriptor < 0) {
     FailWithErrno(self, hostPath);
     return -1;
@@ -188,7 +192,7 @@ uint32_t AttributesOf(const struct stat& status) {
 bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;
-    if (IsDotName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
+    if (!IsDeviceName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
         !WideMatchesPattern(search->pattern, entry->name) ||
         fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;
@@ -381,7 +385,10 @@ bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
     }
   }
   if (files->output < 0) return FailWithErrno(self, files->targetPath);
-  if (files->created || IsUsableFile(files->output, true, &files->target)) return true;
+  // A file made here is a regular one: it need not wait for its status.
+  bool usable = files->created ? fcntl(files->output, F_SETFL, 0) == 0
+                               : IsUsableFile(files->output, true, &files->target);
+  if (usable) return true;
   close(files->output);
   return Fail(self, kErrorAccessDenied);
 }
@@ -509,11 +516,13 @@ int HostCreateDirectory(FileSystem* self, const char16_t* path) {
   return 1;
 }
 
+// The device's "\" can never be removed, whatever path names it.
 int HostRemoveDirectory(FileSystem* self, const char16_t* path) {
   char hostPath[kHostPathCapacity];
   struct stat status;
   if (!StatusOf(self, path, hostPath, &status)) return 0;
   if (!S_ISDIR(status.st_mode)) return Fail(self, kErrorPathNotFound);
+  if (*BelowRoot(self, hostPath) == 0) return Fail(self, kErrorAccessDenied);
   if (rmdir(hostPath) != 0) return FailWithErrno(self, hostPath);
   NoteRemovedDirectory(self, hostPath);
   return 1;
@@ -567,7 +576,7 @@ int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
 int HostFlushVolume(FileSystem* self, const char16_t* path) {
   char hostPath[kHostPathCapacity];
   if (!MapPath(self, path, hostPath)) return 0;
-  int descriptor = open(hostPath, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  int descriptor = open(hostPath, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (descriptor < 0) return FailWithErrno(self, hostPath);
   int synced = syncfs(descriptor);
   int error = errno;

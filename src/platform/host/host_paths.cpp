@@ -34,7 +34,7 @@ std::u16string Folded(const char16_t* name) {
 // False for a host name that no device path can hold.
 bool FoldedName(const char* hostName, std::u16string* folded) {
   char16_t wide[kPathCapacity];
-  if (!Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
+  if (!IsDeviceName(hostName) || !Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
   *folded = Folded(wide);
   return true;
 }
@@ -70,7 +70,7 @@ bool ListDirectory(int directory, HostDirectoryNames* names) {
     for (ssize_t offset = 0; offset < filled;) {
       const dirent64* entry = reinterpret_cast<const dirent64*>(buffer + offset);
       offset += entry->d_reclen;
-      if (!IsDotName(entry->d_name)) AddName(names, entry->d_name);
+      AddName(names, entry->d_name);
     }
   }
   return filled == 0;
@@ -145,7 +145,7 @@ void GoUp(HostPath* path) {
 
 bool FindInDirectory(HostNameCache* cache, const char* directory, const char16_t* name,
                      std::string* found) {
-  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) return false;
   bool matched = FindName(cache, descriptor, name, found);
   close(descriptor);
@@ -156,7 +156,7 @@ bool AppendComponent(HostPath* path, const char16_t* name, int length) {
   char spelled[kHostNameCapacity];
   if (path->endsInLink || !Utf8FromUtf16(name, length, spelled, sizeof spelled)) return false;
   // A name of full stops alone would be taken by the host for "." or "..".
-  if (IsDotName(spelled)) return false;
+  if (!IsDeviceName(spelled)) return false;
 
   size_t parentLength = path->length;
   if (!AppendName(path, spelled)) return false;
@@ -420,14 +420,15 @@ const char* BelowRoot(FileSystem* self, const char* hostPath) {
 }
 
 // One lookup that fails (ELOOP) on a link anywhere on the path, the last
-// name included, and (EXDEV) on a path that would leave the root.
+// name included, and (EXDEV) on a path that would leave the root. Opened
+// without blocking: the caller learns the type before anything waits.
 int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode) {
   int root = RootDirectory(self);
   if (root < 0) return -1;
   const char* relative = BelowRoot(self, hostPath);
   struct open_how how;
   memset(&how, 0, sizeof how);
-  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   how.mode = (flags & O_CREAT) != 0 ? mode : 0;
   how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
   return static_cast<int>(
@@ -436,6 +437,8 @@ int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t m
 
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
 
-bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+bool IsDeviceName(const char* hostName) {
+  return strcmp(hostName, ".") != 0 && strcmp(hostName, "..") != 0 && strchr(hostName, '\\') == nullptr;
+}
 
 }  // namespace nimbora
