@@ -367,6 +367,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"time-invalid", "[Main]\nVersion=1.0.1\nUpdate Time=yesterday\nUpdate=1\n[Update]\nfile1=a.txt\n", {{"a.txt", "n"}}, "", 0},
         FindingCase{"entry-names-nothing", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=none.txt\n", {}, "", 0},
         FindingCase{"files-never-copied", kValid, {{"a.txt", "n"}, {"extra.txt", "e"}}, "", 0},
+        FindingCase{"name-not-on-device", kValid, {{"a.txt", "n"}, {"x\\..\\main.ini", "m"}}, "", 1},
         FindingCase{"update-exe-listed", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Update.exe\n", {{"Update.exe", "u"}}, "", 0},
         FindingCase{"text-cut", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Language.ini\n", {{"Language.ini", "[English]\nSuccess=" + std::string(90, 'W') + "\n"}},
                     "", 0}),

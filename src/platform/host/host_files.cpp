@@ -1,6 +1,10 @@
-// The host file system's operations on mapped paths: streams, searches,
-// copies and the other file and directory operations. Every check looks at
-// the entry itself (lstat, O_NOFOLLOW): a link is a file, never followed.
+// The host file system's operations on mapped paths: streams, searches and
+// the other file and directory operations (the copy is in host_copy.cpp).
+// Every check looks at the entry itself (lstat, O_NOFOLLOW): a link is a
+// file, never followed.
+// A file is opened without blocking until its type is known, so a FIFO, a
+// socket or a device node is a file that cannot be opened, never a wait
+// (an open with O_DIRECTORY refuses anything else before opening it).
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -9,13 +13,12 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "base/utf8.h"
 #include "base/wide_pattern.h"
 #include "base/wide_string.h"
-#include "host_file_system.h"
+#include "host_file_operations.h"
 
 namespace nimbora {
 
@@ -34,13 +37,6 @@ struct Search {
 
 namespace {
 
-// Reads the status of an open descriptor: true for a regular file, and when
-// writing, one that is not read-only.
-bool IsUsableFile(int descriptor, bool writing, struct stat* status) {
-  return fstat(descriptor, status) == 0 && S_ISREG(status->st_mode) &&
-         !(writing && IsReadOnlyMode(status->st_mode));
-}
-
 template <typename Object>
 Object* Hand(FileSystem* self, int descriptor, Object value) {
   Object* object = new (std::nothrow) Object(value);
@@ -52,25 +48,6 @@ Object* Hand(FileSystem* self, int descriptor, Object value) {
 }
 
 }  // namespace
-
-int OpenHostFile(FileSystem* self, const char* hostPath, int flags, struct stat* status) {
-  int descriptor = open(hostPath, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (descriptor < 0) {
-    FailWithErrno(self, hostPath);
-    return -1;
-  }
-  // Judged on the open file, and emptied only once it may be written.
-  uint32_t refusal = 0;
-  if (!IsUsableFile(descriptor, (flags & O_ACCMODE) != O_RDONLY, status)) {
-    refusal = kErrorAccessDenied;
-  } else if ((flags & O_TRUNC) != 0 && ftruncate(descriptor, 0) != 0) {
-    refusal = DeviceError(errno, hostPath);
-  }
-  if (refusal == 0) return descriptor;
-  close(descriptor);
-  Fail(self, refusal);
-  return -1;
-}
 
 // ---- Streams ----
 
@@ -104,7 +81,7 @@ Stream* HostOpen(FileSystem* self, const char16_t* path, const char16_t* mode) {
   }
   struct stat status;
   if (!MapPath(self, path, hostPath)) return nullptr;
-  int descriptor = OpenHostFile(self, hostPath, flags, &status);
+  int descriptor = OpenUsableFile(self, hostPath, flags, 0666, &status);
   if (descriptor >= 0 && (flags & O_CREAT) != 0) NoteOwnChange(self, hostPath, true);
   return descriptor < 0 ? nullptr : Hand(self, descriptor, Stream{descriptor});
 }
@@ -188,7 +165,7 @@ uint32_t AttributesOf(const struct stat& status) {
 bool ReadMatchingEntry(Search* search, DirectoryEntry* entry) {
   while (dirent* found = readdir(search->directory)) {
     struct stat status;
-    if (IsDotName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
+    if (!IsDeviceName(found->d_name) || !Utf16FromUtf8(found->d_name, entry->name, kPathCapacity) ||
         !WideMatchesPattern(search->pattern, entry->name) ||
         fstatat(dirfd(search->directory), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;
@@ -279,190 +256,6 @@ void HostFindClose(FileSystem*, Search* search) {
   delete search;
 }
 
-// ---- Copies ----
-
-namespace {
-
-constexpr size_t kFallbackChunk = 1 << 20;
-constexpr size_t kKernelChunk = 1 << 30;
-
-struct CopyFiles {
-  int input = -1;
-  struct stat source;
-  int output = -1;
-  struct stat target;
-  bool created = false;
-  char targetPath[kHostPathCapacity];  // for telling the device code of a later failure
-};
-
-// Paths spelled as on disk open with one kernel lookup; any other path is
-// mapped name by name, which also tells the device's code for a refusal.
-bool OpenSource(FileSystem* self, const char16_t* from, CopyFiles* files) {
-  char path[kHostPathCapacity];
-  if (SpellPath(self, from, path)) {
-    files->input = OpenWithoutLinks(self, path, O_RDONLY);
-    if (files->input >= 0 && IsUsableFile(files->input, false, &files->source)) return true;
-    if (files->input >= 0) close(files->input);
-  }
-  if (!MapPath(self, from, path)) return false;
-  files->input = OpenHostFile(self, path, O_RDONLY, &files->source);
-  return files->input >= 0;
-}
-
-// The last name of a target path and the path of its directory below the root.
-struct TargetName {
-  char* name;
-  std::string directory;
-  char16_t wide[kPathCapacity];
-};
-
-// False for the root itself, which is no file.
-bool SplitTarget(FileSystem* self, char* targetPath, TargetName* target) {
-  const char* relative = BelowRoot(self, targetPath);
-  char* slash = strrchr(targetPath, '/');
-  if (*relative == 0 || slash == nullptr) return false;
-  target->name = slash + 1;
-  target->directory.assign(relative, slash > relative ? static_cast<size_t>(slash - relative) : 0);
-  return Utf16FromUtf8(target->name, target->wide, kPathCapacity);
-}
-
-int OpenDirectoryOf(FileSystem* self, char* targetPath, const TargetName& target, bool spelled) {
-  target.name[-1] = 0;
-  int directory = spelled ? OpenWithoutLinks(self, targetPath, O_RDONLY | O_DIRECTORY)
-                          : open(targetPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  target.name[-1] = '/';
-  return directory;
-}
-
-// The listing of the target's directory, reached as spelled or else name by
-// name; nullptr in *names when it cannot be listed.
-bool LookUpTarget(FileSystem* self, const char16_t* to, CopyFiles* files, TargetName* target,
-                  HostDirectoryNames** names) {
-  int directory = -1;
-  if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, target)) {
-    directory = OpenDirectoryOf(self, files->targetPath, *target, true);
-  }
-  if (directory < 0) {
-    if (!MapPath(self, to, files->targetPath)) return false;
-    if (!SplitTarget(self, files->targetPath, target)) return Fail(self, kErrorAccessDenied);
-    directory = OpenDirectoryOf(self, files->targetPath, *target, false);
-    if (directory < 0) {
-      return Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
-    }
-  }
-  *names = ListedDirectory(self, directory);
-  close(directory);
-  return true;
-}
-
-// An existing target in any letter case is written in place; a new one is
-// created with the source's mode, so nothing changes the mode afterwards.
-// A target in a directory listed before needs no lookup of its own.
-bool OpenTarget(FileSystem* self, const char16_t* to, CopyFiles* files) {
-  TargetName target;
-  HostDirectoryNames* names = nullptr;
-  if (SpellPath(self, to, files->targetPath) && SplitTarget(self, files->targetPath, &target)) {
-    names = KnownDirectory(self, target.directory.c_str());
-  }
-  if (names == nullptr && !LookUpTarget(self, to, files, &target, &names)) return false;
-  std::string found;
-  if (names != nullptr && MatchName(*names, target.wide, &found)) {
-    if (static_cast<size_t>(target.name - files->targetPath) + found.size() >= kHostPathCapacity) {
-      return Fail(self, kErrorPathNotFound);
-    }
-    strcpy(target.name, found.c_str());
-    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY);
-  } else {
-    files->output = OpenWithoutLinks(self, files->targetPath, O_WRONLY | O_CREAT | O_EXCL,
-                                     files->source.st_mode & 07777);
-    files->created = files->output >= 0;
-    if (files->created && names != nullptr) {
-      NoteCreated(self, names, target.directory.c_str(), target.name);
-    }
-  }
-  if (files->output < 0) return FailWithErrno(self, files->targetPath);
-  if (files->created || IsUsableFile(files->output, true, &files->target)) return true;
-  close(files->output);
-  return Fail(self, kErrorAccessDenied);
-}
-
-// copy_file_range is missing or refused across some file systems.
-bool KernelCannotCopy(int hostError) {
-  return hostError == EXDEV || hostError == ENOSYS || hostError == EINVAL ||
-         hostError == EOPNOTSUPP || hostError == EPERM;
-}
-
-bool CopyByReading(int from, int to) {
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFallbackChunk]);
-  if (buffer == nullptr) return false;
-  ssize_t got;
-  bool ok = true;
-  while (ok && (got = read(from, buffer.get(), kFallbackChunk)) != 0) {
-    if (got < 0) {
-      ok = errno == EINTR;
-      continue;
-    }
-    for (ssize_t done = 0; ok && done < got;) {
-      ssize_t put = write(to, buffer.get() + done, static_cast<size_t>(got - done));
-      if (put > 0) done += put;
-      ok = put > 0 || (put < 0 && errno == EINTR);
-    }
-  }
-  return ok;
-}
-
-// Both descriptors start at offset 0; each way of copying moves them on, so
-// the fallback continues where the kernel stopped. The copy takes the size
-// the source had when opened, which saves asking again for the end of it.
-bool CopyContents(int from, int to, off_t size) {
-  for (off_t done = 0; done < size;) {
-    ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
-    if (copied == 0) return true;
-    if (copied > 0) done += copied;
-    if (copied > 0 || errno == EINTR) continue;
-    return KernelCannotCopy(errno) && CopyByReading(from, to);
-  }
-  return true;
-}
-
-// The target takes the source's read-only flag, as the device's copy does,
-// and on the host its execute bits too, so a copied program still starts.
-// A new target has them already unless the umask took some away.
-bool ModeIsTheSource(FileSystem* self, const CopyFiles& files) {
-  mode_t wanted = files.source.st_mode & 07777;
-  if (files.created) return (wanted & (HostState(self)->creationMask | 07000)) == 0;
-  return (files.target.st_mode & 07777) == wanted;
-}
-
-bool CopyOpenFiles(FileSystem* self, const CopyFiles& files) {
-  // Emptying the target would lose the source when both are one file.
-  if (!files.created && files.source.st_dev == files.target.st_dev &&
-      files.source.st_ino == files.target.st_ino) {
-    return Fail(self, kErrorSharingViolation);
-  }
-  bool emptied = files.created || files.target.st_size == 0 || ftruncate(files.output, 0) == 0;
-  bool copied = emptied && CopyContents(files.input, files.output, files.source.st_size) &&
-                (ModeIsTheSource(self, files) || fchmod(files.output, files.source.st_mode & 07777) == 0);
-  return copied || FailWithErrno(self, files.targetPath);
-}
-
-}  // namespace
-
-// Copies over the target in place, as the device does: the target is opened,
-// emptied and written, never replaced by a new file.
-int HostCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
-  CopyFiles files;
-  if (!OpenSource(self, from, &files)) return 0;
-  if (!OpenTarget(self, to, &files)) {
-    close(files.input);
-    return 0;
-  }
-  bool copied = CopyOpenFiles(self, files);
-  close(files.input);
-  if (close(files.output) != 0 && copied) return FailWithErrno(self, files.targetPath);
-  return copied ? 1 : 0;
-}
-
 // ---- Directories and files ----
 
 namespace {
@@ -509,11 +302,13 @@ int HostCreateDirectory(FileSystem* self, const char16_t* path) {
   return 1;
 }
 
+// The device's "\" can never be removed, whatever path names it.
 int HostRemoveDirectory(FileSystem* self, const char16_t* path) {
   char hostPath[kHostPathCapacity];
   struct stat status;
   if (!StatusOf(self, path, hostPath, &status)) return 0;
   if (!S_ISDIR(status.st_mode)) return Fail(self, kErrorPathNotFound);
+  if (IsDeviceRoot(self, hostPath)) return Fail(self, kErrorAccessDenied);
   if (rmdir(hostPath) != 0) return FailWithErrno(self, hostPath);
   NoteRemovedDirectory(self, hostPath);
   return 1;
@@ -567,7 +362,7 @@ int HostMoveFile(FileSystem* self, const char16_t* from, const char16_t* to) {
 int HostFlushVolume(FileSystem* self, const char16_t* path) {
   char hostPath[kHostPathCapacity];
   if (!MapPath(self, path, hostPath)) return 0;
-  int descriptor = open(hostPath, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  int descriptor = open(hostPath, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (descriptor < 0) return FailWithErrno(self, hostPath);
   int synced = syncfs(descriptor);
   int error = errno;

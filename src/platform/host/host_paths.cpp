@@ -1,5 +1,6 @@
 // The host file system's state and names: device paths to host paths, letter
-// case matched through listed directories, host errors to device codes.
+// case matched through listed directories, host errors to device codes, and
+// opening what a path resolved to.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -12,7 +13,7 @@
 
 #include "base/utf8.h"
 #include "base/wide_string.h"
-#include "host_file_system.h"
+#include "host_file_operations.h"
 #include "platform/device_names.h"
 
 namespace nimbora {
@@ -34,7 +35,7 @@ std::u16string Folded(const char16_t* name) {
 // False for a host name that no device path can hold.
 bool FoldedName(const char* hostName, std::u16string* folded) {
   char16_t wide[kPathCapacity];
-  if (!Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
+  if (!IsDeviceName(hostName) || !Utf16FromUtf8(hostName, wide, kPathCapacity)) return false;
   *folded = Folded(wide);
   return true;
 }
@@ -70,7 +71,7 @@ bool ListDirectory(int directory, HostDirectoryNames* names) {
     for (ssize_t offset = 0; offset < filled;) {
       const dirent64* entry = reinterpret_cast<const dirent64*>(buffer + offset);
       offset += entry->d_reclen;
-      if (!IsDotName(entry->d_name)) AddName(names, entry->d_name);
+      AddName(names, entry->d_name);
     }
   }
   return filled == 0;
@@ -98,6 +99,20 @@ HostDirectoryNames* ListingOf(HostNameCache* cache, int directory) {
   names.changed = status.st_ctim;
   names.listed = ListDirectory(directory, &names);
   return names.listed ? &names : nullptr;
+}
+
+// The host name that equals name ignoring case (the spelling itself when it
+// exists), or false when none does.
+bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
+  auto range = names.names.equal_range(Folded(name));
+  if (range.first == range.second) return false;
+  char spelled[kHostNameCapacity];
+  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
+  *found = range.first->second;
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == spelled) *found = spelled;  // an exact spelling wins
+  }
+  return true;
 }
 
 // Without a cache the directory is listed for this lookup alone.
@@ -145,7 +160,7 @@ void GoUp(HostPath* path) {
 
 bool FindInDirectory(HostNameCache* cache, const char* directory, const char16_t* name,
                      std::string* found) {
-  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int descriptor = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) return false;
   bool matched = FindName(cache, descriptor, name, found);
   close(descriptor);
@@ -156,7 +171,7 @@ bool AppendComponent(HostPath* path, const char16_t* name, int length) {
   char spelled[kHostNameCapacity];
   if (path->endsInLink || !Utf8FromUtf16(name, length, spelled, sizeof spelled)) return false;
   // A name of full stops alone would be taken by the host for "." or "..".
-  if (IsDotName(spelled)) return false;
+  if (!IsDeviceName(spelled)) return false;
 
   size_t parentLength = path->length;
   if (!AppendName(path, spelled)) return false;
@@ -234,6 +249,12 @@ bool DirectoryStatus(FileSystem* self, const char* relativePath, struct stat* st
   int root = RootDirectory(self);
   return root >= 0 &&
          fstatat(root, *relativePath == 0 ? "." : relativePath, status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// hostPath without the root and the separator after it ("" for the root).
+const char* BelowRoot(FileSystem* self, const char* hostPath) {
+  size_t rootLength = strlen(HostState(self)->root);
+  return hostPath[rootLength] == 0 ? hostPath + rootLength : hostPath + rootLength + 1;
 }
 
 }  // namespace
@@ -341,43 +362,6 @@ bool SpellPath(FileSystem* self, const char16_t* devicePath, char* hostPath) {
                         kHostPathCapacity);
 }
 
-HostDirectoryNames* ListedDirectory(FileSystem* self, int directory) {
-  return ListingOf(&HostState(self)->names, directory);
-}
-
-HostDirectoryNames* KnownDirectory(FileSystem* self, const char* relativePath) {
-  HostNameCache* cache = &HostState(self)->names;
-  auto made = cache->madeHere.find(relativePath);
-  if (made != cache->madeHere.end()) return made->second;
-  struct stat status;
-  if (!DirectoryStatus(self, relativePath, &status)) return nullptr;
-  return KnownListing(cache, status);
-}
-
-bool MatchName(const HostDirectoryNames& names, const char16_t* name, std::string* found) {
-  auto range = names.names.equal_range(Folded(name));
-  if (range.first == range.second) return false;
-  char spelled[kHostNameCapacity];
-  if (!Utf8FromUtf16(name, WideLength(name), spelled, sizeof spelled)) return false;
-  *found = range.first->second;
-  for (auto it = range.first; it != range.second; ++it) {
-    if (it->second == spelled) *found = spelled;  // an exact spelling wins
-  }
-  return true;
-}
-
-// The list and its change time move on together. Anything else that changed
-// the directory in between would be taken as seen; nothing else writes there
-// while the Updater runs.
-void NoteCreated(FileSystem* self, HostDirectoryNames* names, const char* relativeDirectory,
-                 const char* hostName) {
-  AddName(names, hostName);
-  if (names->madeHere) return;
-  struct stat status;
-  names->listed = DirectoryStatus(self, relativeDirectory, &status);
-  names->changed = status.st_ctim;
-}
-
 void NoteOwnChange(FileSystem* self, const char* hostPath, bool added) {
   const char* slash = strrchr(hostPath, '/');
   if (slash == nullptr) return;
@@ -414,28 +398,150 @@ void NoteRemovedDirectory(FileSystem* self, const char* hostPath) {
   HostState(self)->names.madeHere.erase(BelowRoot(self, hostPath));
 }
 
-const char* BelowRoot(FileSystem* self, const char* hostPath) {
-  size_t rootLength = strlen(HostState(self)->root);
-  return hostPath[rootLength] == 0 ? hostPath + rootLength : hostPath + rootLength + 1;
-}
-
 // One lookup that fails (ELOOP) on a link anywhere on the path, the last
-// name included, and (EXDEV) on a path that would leave the root.
+// name included, and (EXDEV) on a path that would leave the root. Opened
+// without blocking: the caller learns the type before anything waits.
 int OpenWithoutLinks(FileSystem* self, const char* hostPath, int flags, mode_t mode) {
   int root = RootDirectory(self);
   if (root < 0) return -1;
   const char* relative = BelowRoot(self, hostPath);
   struct open_how how;
   memset(&how, 0, sizeof how);
-  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+  how.flags = static_cast<uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   how.mode = (flags & O_CREAT) != 0 ? mode : 0;
   how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
   return static_cast<int>(
       syscall(SYS_openat2, root, *relative == 0 ? "." : relative, &how, sizeof how));
 }
 
+// No other status flag is ever set.
+bool MayBlock(int descriptor) { return fcntl(descriptor, F_SETFL, 0) == 0; }
+
+namespace {
+
+// Reads the status of a descriptor opened without blocking: true for a
+// regular file, and when writing, one that is not read-only, which then
+// reads and writes as files do.
+bool IsUsableFile(int descriptor, bool writing, struct stat* status) {
+  return fstat(descriptor, status) == 0 && S_ISREG(status->st_mode) &&
+         !(writing && IsReadOnlyMode(status->st_mode)) && MayBlock(descriptor);
+}
+
+}  // namespace
+
+int OpenUsableFile(FileSystem* self, const char* hostPath, int flags, mode_t mode,
+                   struct stat* status) {
+  return UsableFile(self, OpenWithoutLinks(self, hostPath, flags & ~O_TRUNC, mode), hostPath, flags,
+                    status);
+}
+
+int UsableFile(FileSystem* self, int descriptor, const char* hostPath, int flags, struct stat* status) {
+  if (descriptor < 0) {
+    FailWithErrno(self, hostPath);
+    return -1;
+  }
+  // Judged on the open file, and emptied only once it may be written.
+  uint32_t refusal = 0;
+  if (!IsUsableFile(descriptor, (flags & O_ACCMODE) != O_RDONLY, status)) {
+    refusal = kErrorAccessDenied;
+  } else if ((flags & O_TRUNC) != 0 && ftruncate(descriptor, 0) != 0) {
+    refusal = DeviceError(errno, hostPath);
+  }
+  if (refusal == 0) return descriptor;
+  close(descriptor);
+  Fail(self, refusal);
+  return -1;
+}
+
+namespace {
+
+// The names of the directory at relativePath below the root when it was
+// made here or a listing of it still holds, else nullptr.
+HostDirectoryNames* KnownDirectory(FileSystem* self, const char* relativePath) {
+  HostNameCache* cache = &HostState(self)->names;
+  auto made = cache->madeHere.find(relativePath);
+  if (made != cache->madeHere.end()) return made->second;
+  struct stat status;
+  if (!DirectoryStatus(self, relativePath, &status)) return nullptr;
+  return KnownListing(cache, status);
+}
+
+// False for the root itself, which is no file.
+bool SplitTarget(FileSystem* self, HostTarget* target, char16_t* wideName) {
+  const char* relative = BelowRoot(self, target->path);
+  char* slash = strrchr(target->path, '/');
+  if (*relative == 0 || slash == nullptr) return false;
+  target->name = slash + 1;
+  target->directory.assign(relative, slash > relative ? static_cast<size_t>(slash - relative) : 0);
+  return Utf16FromUtf8(target->name, wideName, kPathCapacity);
+}
+
+int OpenDirectoryOf(FileSystem* self, HostTarget* target, bool spelled) {
+  target->name[-1] = 0;
+  int directory = spelled ? OpenWithoutLinks(self, target->path, O_RDONLY | O_DIRECTORY)
+                          : open(target->path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  target->name[-1] = '/';
+  return directory;
+}
+
+// The listing of the target's directory, reached as spelled or else name by
+// name; target->names stays nullptr when it cannot be listed.
+bool ListTargetDirectory(FileSystem* self, const char16_t* devicePath, HostTarget* target,
+                         bool spelled, char16_t* wideName) {
+  int directory = spelled ? OpenDirectoryOf(self, target, true) : -1;
+  if (directory < 0) {
+    if (!MapPath(self, devicePath, target->path)) return false;
+    if (!SplitTarget(self, target, wideName)) return Fail(self, kErrorAccessDenied);
+    directory = OpenDirectoryOf(self, target, false);
+    if (directory < 0) {
+      return Fail(self, errno == ENOENT ? kErrorPathNotFound : DeviceError(errno, nullptr));
+    }
+  }
+  target->names = ListingOf(&HostState(self)->names, directory);
+  close(directory);
+  return true;
+}
+
+}  // namespace
+
+// A target in a directory listed before needs no lookup of its own.
+bool ResolveTarget(FileSystem* self, const char16_t* devicePath, HostTarget* target) {
+  char16_t wideName[kPathCapacity];
+  bool spelled = SpellPath(self, devicePath, target->path) && SplitTarget(self, target, wideName);
+  target->names = spelled ? KnownDirectory(self, target->directory.c_str()) : nullptr;
+  if (target->names == nullptr &&
+      !ListTargetDirectory(self, devicePath, target, spelled, wideName)) {
+    return false;
+  }
+  std::string found;
+  target->exists = target->names != nullptr && MatchName(*target->names, wideName, &found);
+  if (!target->exists) return true;
+  if (static_cast<size_t>(target->name - target->path) + found.size() >= kHostPathCapacity) {
+    return Fail(self, kErrorPathNotFound);
+  }
+  strcpy(target->name, found.c_str());
+  return true;
+}
+
+// The list and its change time move on together. Anything else that changed
+// the directory in between would be taken as seen; nothing else writes there
+// while the Updater runs.
+void NoteCreatedTarget(FileSystem* self, const HostTarget& target) {
+  if (target.names == nullptr) return;
+  HostDirectoryNames* names = target.names;
+  AddName(names, target.name);
+  if (names->madeHere) return;
+  struct stat status;
+  names->listed = DirectoryStatus(self, target.directory.c_str(), &status);
+  names->changed = status.st_ctim;
+}
+
+bool IsDeviceRoot(FileSystem* self, const char* hostPath) { return *BelowRoot(self, hostPath) == 0; }
+
 bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
 
-bool IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+bool IsDeviceName(const char* hostName) {
+  return strcmp(hostName, ".") != 0 && strcmp(hostName, "..") != 0 && strchr(hostName, '\\') == nullptr;
+}
 
 }  // namespace nimbora

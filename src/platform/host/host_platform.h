@@ -34,6 +34,11 @@ void CloseHostFileSystem(HostFileSystemState* state);
 // goes up, never above root. Fails, rather than truncating, when the result
 // does not fit in capacity, and when it would pass through a symbolic link.
 bool MapDevicePath(const char* root, const char16_t* devicePath, char* hostPath, size_t capacity);
+// False for "." and "..", which a host path never takes as a name, and for a
+// name with a backslash, which the device would read as a path: no device
+// name is such a name, so the host's listings never yield one and no path
+// resolves to one.
+bool IsDeviceName(const char* hostName);
 
 
 // Named field by field; what is left out is zero (off, none).

@@ -141,9 +141,11 @@ bool Prepare(HostSession* session, const HostOptions* options, std::string* mess
          OpenDrawLog(session, options->drawLogPath, message);
 }
 
+// The mapping refuses a link on the way; lstat refuses the program itself
+// being one, so nothing outside the device tree is started through a link.
 bool IsRegularExecutable(const std::string& path) {
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+  return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
          access(path.c_str(), X_OK) == 0;
 }
 

@@ -3,6 +3,7 @@
 #include "package_check.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,18 @@ bool Exists(FileSystem* fileSystem, std::u16string path) {
   Search* search = fileSystem->findFirst(fileSystem, path.c_str(), &entry);
   if (search != nullptr) fileSystem->findClose(fileSystem, search);
   return search != nullptr;
+}
+
+// A host name that is no device name is a file the panel never has.
+void CheckHostNames(Check* check) {
+  std::error_code error;
+  std::filesystem::recursive_directory_iterator entry(check->arguments->device.packageDir, error), end;
+  for (; !error && entry != end; entry.increment(error)) {
+    if (IsDeviceName(entry->path().filename().c_str())) continue;
+    Add(check, "error", "name-not-on-device",
+        entry->path().string() + ": a name with a backslash cannot be on the panel; the run never sees it");
+    entry.disable_recursion_pending();
+  }
 }
 
 // Why the package is, or is not, the one the run applies.
@@ -477,6 +490,7 @@ int RunCheck(const CheckArguments& arguments) {
   check.packageDirectory = PackageDirectoryOf(arguments.device.place);
   check.description = check.packageDirectory + kPackageDescriptionName;
   check.packageFiles = ListTree(check.device, check.packageDirectory);
+  CheckHostNames(&check);
   SelectPackage(&check.selection);
   check.applicable = IsPackageApplicable(check.description.c_str(), &check.selection.installedVersion,
                                          &check.selection.installedTime, &check.packageVersion,
