@@ -1,5 +1,6 @@
 #include "control/update_run.h"
 
+#include "base/wide_string.h"
 #include "platform/device_locations.h"
 #include "control/package_selection.h"
 #include "display/application_launch.h"
@@ -58,9 +59,16 @@ int ApplySelected(const RunScreen& screen, const PackageSelection& selection, bo
 }
 
 // A flash package is removed once applied, whatever came of it, but only
-// after its version is recorded, and its description first: a removal that
-// a power cut interrupts leaves no package a later start would apply.
+// after its version is recorded; its checksum list and description first.
+// While the description is there, a removal that a power cut interrupts is
+// finished at the next start; once it is gone, no package is left that a
+// later start would apply, nor a list to be held against a later package
+// copied over what remains.
 void RemoveFlashPackage(const PackageSelection& selection) {
+  char16_t list[kPathCapacity];
+  WideFormat(list, kPathCapacity, u"%s%s", kFlashPackageDirectory, kChecksumListName);
+  SetAttributesAt(list, kAttributeNormal);
+  DeleteFileAt(list);
   SetAttributesAt(selection.descriptionPath, kAttributeNormal);
   DeleteFileAt(selection.descriptionPath);
   DeleteTree(kFlashPackageDirectory, nullptr);
