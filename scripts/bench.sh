@@ -11,4 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
 sh scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-build-bench/bench/nimbora_bench build-bench/src/programs/nimbora-update "$@"
+case ${1:-} in
+  --*) option=$1; shift; build-bench/bench/nimbora_bench "$option" build-bench/src/programs/nimbora-update "$@" ;;
+  *) build-bench/bench/nimbora_bench build-bench/src/programs/nimbora-update "$@" ;;
+esac
