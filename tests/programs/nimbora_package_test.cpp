@@ -404,7 +404,7 @@ TEST_F(NimboraPackageTest, PreviewWritesTheScreensOfEveryLanguage) {
 // --- the command line --------------------------------------------------------
 
 TEST_F(NimboraPackageTest, HelpAndWrongUsage) {
-  for (const char* command : {"", "make ", "check ", "preview "}) {
+  for (const char* command : {"", "make ", "check ", "preview ", "inspect "}) {
     for (const char* asks : {"--help", "-h"}) {
       Outcome help = Run(kProgram, std::string(command) + asks);
       EXPECT_EQ(help.status, 0) << command << asks;
@@ -421,7 +421,9 @@ TEST_F(NimboraPackageTest, HelpAndWrongUsage) {
                {"check x", "--device is required"},
                {"check --device /nonexistent x", "/nonexistent is not a directory"},
                {"check --card --flash --device . x", "exclude each other"},
-               {"make --from a --to b x", "--version is required"}};
+               {"make --from a --to b x", "--version is required"},
+               {"inspect /", "update.ini not found"},
+               {"inspect", "needs one directory"}};
   for (const Case& c : cases) {
     Outcome wrong = Run(kProgram, c.arguments);
     EXPECT_EQ(wrong.status, 2) << c.arguments;

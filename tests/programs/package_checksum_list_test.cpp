@@ -85,18 +85,23 @@ TEST_F(PackageChecksumList, CheckReportsEachDamageWithItsCode) {
     fs::remove_all(HostPath("package"));
     fs::copy(HostPath("out"), HostPath("package"), fs::copy_options::recursive);
     if (c.damage != nullptr) c.damage(HostPath("package"));
-    int status = Shell(kProgram + " check --device '" + HostPath("device") + "' '" +
-                       HostPath("package") + "'");
-    EXPECT_EQ(status, c.found.empty() ? 0 : 1) << output;
-    EXPECT_EQ(output.find("checksum-") == std::string::npos, c.found.empty()) << output;
-    for (const std::string& found : c.found) {
-      std::string code = found.substr(0, found.find('|'));
-      size_t at = output.find("error " + code + ": ");
-      ASSERT_NE(at, std::string::npos) << code << "\n" << output;
-      EXPECT_NE(output.substr(at, output.find('\n', at) - at).find(found.substr(code.size() + 1)),
-                std::string::npos)
-          << output;
+    // check on a device, and inspect without one, find the same.
+    for (const std::string& command : {" check --device '" + HostPath("device") + "' ", std::string(" inspect ")}) {
+      int status = Shell(kProgram + command + "'" + HostPath("package") + "'");
+      EXPECT_EQ(status, c.found.empty() ? 0 : 1) << output;
+      EXPECT_EQ(output.find("checksum-") == std::string::npos, c.found.empty()) << output;
+      for (const std::string& found : c.found) {
+        std::string code = found.substr(0, found.find('|'));
+        size_t at = output.find("error " + code + ": ");
+        ASSERT_NE(at, std::string::npos) << code << "\n" << output;
+        EXPECT_NE(output.substr(at, output.find('\n', at) - at).find(found.substr(code.size() + 1)),
+                  std::string::npos)
+            << output;
+      }
     }
+    EXPECT_NE(output.find(c.found.empty() ? "update.sha256: holds" : "update.sha256: does not hold"),
+              std::string::npos)
+        << output;
     EXPECT_EQ(DescribeHostTree("device"), before);
   }
 }
