@@ -378,6 +378,51 @@ std::string AsDirectory(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/') ? path : path + "\\";
 }
 
+// One step of the plan as the text report shows it; empty for steps it leaves out.
+std::string StepText(const OverlayChange& change) {
+  std::string path = Utf8(change.path);
+  switch (change.kind) {
+    case OverlayChangeKind::DeleteFile: return "delete " + path;
+    case OverlayChangeKind::RemoveDirectory: return "remove " + AsDirectory(path);
+    case OverlayChangeKind::CreateDirectory: return "create " + AsDirectory(path);
+    case OverlayChangeKind::CopyFile:
+      return "copy   " + path + " -> " + Utf8(change.target) + " (" + (change.replaced ? "replaces" : "new") +
+             ", " + std::to_string(change.bytes) + " bytes)";
+    case OverlayChangeKind::WriteFile: return "write  " + path;
+    default: return "";
+  }
+}
+
+const char* StepName(OverlayChangeKind kind) {
+  switch (kind) {
+    case OverlayChangeKind::DeleteFile: return "delete";
+    case OverlayChangeKind::CopyFile: return "copy";
+    case OverlayChangeKind::CreateDirectory: return "create";
+    case OverlayChangeKind::RemoveDirectory: return "remove";
+    case OverlayChangeKind::SetAttributes: return "attributes";
+    case OverlayChangeKind::WriteFile: return "write";
+    case OverlayChangeKind::MoveFile: return "move";
+  }
+  return "";
+}
+
+// Every step the run asked for, in order, failed ones with their device error,
+// so that replaying the plan gives what the run gives.
+std::string PlanJson(const std::vector<OverlayChange>& changes) {
+  std::string out = "[";
+  for (const OverlayChange& change : changes) {
+    out += std::string(out.size() > 1 ? ",\n   " : "") + "{\"step\": \"" + StepName(change.kind) +
+           "\", \"path\": " + Json(change.path);
+    if (!change.target.empty()) out += ", \"to\": " + Json(change.target);
+    if (change.kind == OverlayChangeKind::CopyFile) {
+      out += ", \"bytes\": " + std::to_string(change.bytes) + ", \"replaces\": " + (change.replaced ? "true" : "false");
+    }
+    if (change.kind == OverlayChangeKind::SetAttributes) out += ", \"attributes\": " + std::to_string(change.attributes);
+    out += ", \"error\": " + std::to_string(change.error) + "}";
+  }
+  return out + "]";
+}
+
 const char* SourceName(PackageSource source) {
   return source == PackageSource::Card ? "card" : source == PackageSource::Flash ? "flash" : nullptr;
 }
@@ -400,19 +445,10 @@ void PrintText(const Check& check) {
          check.reason.c_str());
   printf("Plan:\n");
   for (const OverlayChange& change : check.run.changes) {
-    if (change.error != 0) continue;
-    std::string path = Utf8(change.path);
-    switch (change.kind) {
-      case OverlayChangeKind::DeleteFile: printf("  delete %s\n", path.c_str()); break;
-      case OverlayChangeKind::RemoveDirectory: printf("  remove %s\n", AsDirectory(path).c_str()); break;
-      case OverlayChangeKind::CreateDirectory: printf("  create %s\n", AsDirectory(path).c_str()); break;
-      case OverlayChangeKind::CopyFile:
-        printf("  copy   %s -> %s (%s, %lld bytes)\n", path.c_str(), Utf8(change.target).c_str(),
-               change.replaced ? "replaces" : "new", change.bytes);
-        break;
-      case OverlayChangeKind::WriteFile: printf("  write  %s\n", path.c_str()); break;
-      default: break;
-    }
+    std::string step = StepText(change);
+    if (step.empty()) continue;
+    printf("  %s%s\n", step.c_str(),
+           change.error == 0 ? "" : (" (fails: device error " + std::to_string(change.error) + ")").c_str());
   }
   printf("  %lld bytes copied\n", check.bytes);
   printf("Outcome: %s\n", check.outcome.empty() ? "nothing applied; the application starts at once"
@@ -448,6 +484,7 @@ void PrintJson(const Check& check) {
   }
   printf("],\n \"createDirectories\": %s, \"removeDirectories\": %s, \"bytes\": %lld,\n",
          JsonList(check.createdDirectories).c_str(), JsonList(check.removedDirectories).c_str(), check.bytes);
+  printf(" \"plan\": %s,\n", PlanJson(check.run.changes).c_str());
   printf(" \"outcome\": %s,\n \"findings\": [", check.outcome.empty() ? "null" : Json(check.outcome).c_str());
   for (size_t i = 0; i < check.findings.size(); ++i) {
     const Finding& finding = check.findings[i];
