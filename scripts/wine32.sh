@@ -29,6 +29,18 @@ mirror() {
   } | grep -v -e security -e '^$' | head -n 1
 }
 
+# runs_32bit: whether the kernel runs 32-bit x86 programs at all (some are
+# built without that emulation); tried with a 93-byte program that exits 0.
+runs_32bit() {
+  probe=$(mktemp)
+  printf '\177\105\114\106\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\061\333\315\200' >"$probe"
+  chmod +x "$probe"
+  status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  return "$status"
+}
+
 host_has_wine32() {
   dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "ok installed"
 }
@@ -76,6 +88,10 @@ inside() {
 
 case ${1:-} in
   setup)
+    if ! runs_32bit; then
+      echo "wine32: this machine's kernel does not run 32-bit x86 programs (no IA32 emulation), so no 32-bit Wine can run here" >&2
+      exit 1
+    fi
     if host_has_wine32; then echo host; exit 0; fi
     if [ ! -e "$system/.ready" ]; then
       sh "$project/scripts/setup.sh" --optional wine32:i386 >&2
