@@ -12,9 +12,7 @@
 //   nimbora-update process against sha256sum -c followed by cp -r of the
 //   same tree, alternated; and the hash alone against sha256sum.
 // Medians are printed with both absolute times and their ratio.
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,17 +23,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "testing/fault_file_system.h"
 #include "base/sha256.h"
 #include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
 #include "tools/package/package_checksum_list.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
+using namespace bench;
 
 constexpr size_t kPackageBytes = 100 * 1024 * 1024;
 constexpr size_t kProfileBytes = 100 * 1024;
@@ -47,36 +45,6 @@ struct ApplyCase {
   int directories;
   int rounds;
 };
-
-double Seconds(std::chrono::steady_clock::duration duration) {
-  return std::chrono::duration<double>(duration).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-// Runs a program to its end; the time it took, or a negative value on failure.
-double TimeProgram(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  auto start = std::chrono::steady_clock::now();
-  pid_t child;
-  int status = 0;
-  if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
-      waitpid(child, &status, 0) < 0 || status != 0) {
-    std::fprintf(stderr, "%s failed\n", argv[0]);
-    return -1;
-  }
-  return Seconds(std::chrono::steady_clock::now() - start);
-}
 
 // A device with an installed 1.2.3. It has no application to start: one
 // started in the background would outlive the round that removes its directory.
@@ -116,11 +84,6 @@ double Copy(const fs::path& package, const fs::path& target, bool sync) {
     return -1;
   }
   return Seconds(std::chrono::steady_clock::now() - start);
-}
-
-void PrintRatio(const char* what, double ours, const char* theirsName, double theirs) {
-  std::printf("  %-34s %8.3f s   %-12s %8.3f s   ratio %.2fx\n", what, ours, theirsName, theirs,
-              ours / theirs);
 }
 
 void BenchApply(const char* program, const fs::path& work, const ApplyCase& c) {
@@ -277,15 +240,6 @@ void BenchHandOff(const char* program, const fs::path& work, const std::string& 
               "whole process %6.1f ms\n",
               fontCache.empty() ? "matching fonts afresh:" : "font matches kept:",
               Median(handOff) * 1e3, Median(whole) * 1e3);
-}
-
-fs::path MakeWorkDirectory(const char* parent) {
-  std::string pattern = (fs::path(parent) / "nimbora-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror(parent);
-    std::exit(1);
-  }
-  return pattern;
 }
 
 }  // namespace
