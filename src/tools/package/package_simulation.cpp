@@ -49,7 +49,7 @@ bool MakeSessionRoot(bool withApplication, std::string* root, std::string* error
 
 // fileSystem: the one to run on, or nullptr for the session root's.
 bool StartSession(const std::string& root, FileSystem* fileSystem, const char* screensDir,
-                  const char* fontFile, std::string* error) {
+                  const char* fontFile, std::string* error, const char* fontCache = nullptr) {
   HostOptions options{};  // headless, no font cache
   options.root = root.c_str();
   options.fileSystem = fileSystem;
@@ -57,6 +57,7 @@ bool StartSession(const std::string& root, FileSystem* fileSystem, const char* s
   options.keys = "space";
   options.screensDir = screensDir;
   options.fontFile = fontFile;
+  options.fontCache = fontCache;
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
   *error = message;
@@ -151,7 +152,8 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
   std::string root;
   if (!MakeSessionRoot(!options.applicationFails, &root, error)) return false;
   FileSystem* fileSystem = options.fileSystem != nullptr ? options.fileSystem : &device->overlay.fileSystem;
-  bool started = StartSession(root, fileSystem, options.screensDir, options.fontFile, error);
+  bool started =
+      StartSession(root, fileSystem, options.screensDir, options.fontFile, error, options.fontCache);
   if (started) {
     if (options.language != nullptr) {
       WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);

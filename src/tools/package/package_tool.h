@@ -84,6 +84,8 @@ struct RunOptions {
   // Told of every text as it is drawn, while the run's file system is installed.
   void (*textDrawn)(void* context, const DrawnText& text) = nullptr;
   void* context = nullptr;
+  // Font matches kept from one run to the next (HostOptions::fontCache), or nullptr.
+  const char* fontCache = nullptr;
 };
 
 struct RunRecord {

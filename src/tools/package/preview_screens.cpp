@@ -140,6 +140,7 @@ struct Stage {
   std::string workDir;
   const char* fontFile;
   const KeysAfter* keysAfter;
+  std::string fontCache;  // kept for the runs of one preview only
 };
 
 // One run; its screens of the wanted kinds join *screens.
@@ -154,6 +155,7 @@ bool RunStage(const Stage& stage, SimulatedDevice* device, FileSystem* layer, bo
   options.applicationFails = applicationFails;
   options.textDrawn = Observe;
   options.context = &watch;
+  options.fontCache = stage.fontCache.c_str();
   RunRecord record;
   if (!RunUpdaterOn(device, options, &record, error)) return false;
   for (int screen = 1; fs::exists(stage.workDir + "/" + std::to_string(1000 + screen).substr(1) + ".png");
@@ -219,7 +221,8 @@ void KeepScreens(const PreviewArguments& arguments, const Preview& preview,
 bool PreviewLanguage(const PreviewArguments& arguments, SimulatedDevice* updated, const KeysAfter& keysAfter,
                      const Preview& preview, LanguagePreview* language, std::string* error) {
   std::string work = std::string(arguments.outDir) + "/.preview-runs";
-  Stage stage{language->language, work + "/launch", arguments.fontFile, &keysAfter};
+  Stage stage{language->language, work + "/launch", arguments.fontFile, &keysAfter,
+              std::string(arguments.outDir) + "/.preview-font-matches"};
   std::vector<StageScreen> drawn;
   bool ran = RunStage(stage, updated, nullptr, true, {ScreenKind::Launch, ScreenKind::OpenFailed}, &drawn, error);
   if (ran && preview.applied) {
@@ -359,6 +362,8 @@ bool PreviewScreens(const PreviewArguments& arguments, Preview* preview, std::st
     preview->languages.push_back(language);
   }
   CloseSimulatedDevice(&updated);
+  std::error_code failure;
+  fs::remove(std::string(arguments.outDir) + "/.preview-font-matches", failure);
   if (ran) Measure(arguments, preview, error);
   return ran && error->empty();
 }
