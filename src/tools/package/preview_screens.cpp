@@ -43,8 +43,9 @@ struct Watch {
 
 bool CanOpen(const char16_t* path) {
   Stream* stream = OpenStream(path, u"r");
-  if (stream != nullptr) CloseStream(stream);
-  return stream != nullptr;
+  if (stream == nullptr) return false;
+  CloseStream(stream);
+  return true;
 }
 
 // Whether the lookup the screen makes finds the language's own text.
@@ -143,6 +144,13 @@ struct Stage {
   std::string fontCache;  // kept for the runs of one preview only
 };
 
+// The host's name for the screen it wrote as number (1: 001.png).
+std::string ScreenPng(const std::string& directory, int number) {
+  char name[16];
+  snprintf(name, sizeof name, "/%03d.png", number);
+  return directory + name;
+}
+
 // One run; its screens of the wanted kinds join *screens.
 bool RunStage(const Stage& stage, SimulatedDevice* device, FileSystem* layer, bool applicationFails,
               std::set<ScreenKind> wanted, std::vector<StageScreen>* screens, std::string* error) {
@@ -158,16 +166,14 @@ bool RunStage(const Stage& stage, SimulatedDevice* device, FileSystem* layer, bo
   options.fontCache = stage.fontCache.c_str();
   RunRecord record;
   if (!RunUpdaterOn(device, options, &record, error)) return false;
-  for (int screen = 1; fs::exists(stage.workDir + "/" + std::to_string(1000 + screen).substr(1) + ".png");
-       ++screen) {
+  for (int screen = 1; fs::exists(ScreenPng(stage.workDir, screen)); ++screen) {
     std::vector<ShownText> texts;
     for (const Observed& observed : watch.observed) {
       if (observed.screensBefore == screen - 1) texts.push_back(observed.text);
     }
     std::optional<ScreenKind> kind = KindOf(texts);
     if (kind && wanted.erase(*kind) != 0) {
-      screens->push_back(
-          StageScreen{*kind, stage.workDir + "/" + std::to_string(1000 + screen).substr(1) + ".png", texts});
+      screens->push_back(StageScreen{*kind, ScreenPng(stage.workDir, screen), texts});
     }
   }
   return true;
