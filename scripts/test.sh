@@ -12,9 +12,10 @@ cd "$(dirname "$0")/.."
 # tools for the real-window and Wine runs, MinGW-w64 for both Windows
 # builds, 64-bit Wine, Python for the random differential, clang's
 # libFuzzer and LLVM's coverage tools, debootstrap for a 32-bit Wine of
-# its own where the registry does not serve one (scripts/wine32.sh), and
-# the ARM tool chain with its emulator.
-TEST_PACKAGES="xvfb xdotool x11-utils imagemagick strace python3
+# its own where the registry does not serve one (scripts/wine32.sh), the
+# ARM tool chain with its emulator, and Chromium for the preview's contact
+# sheet in a real browser.
+TEST_PACKAGES="xvfb xdotool x11-utils imagemagick strace python3 chromium
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   wine wine64 clang llvm libclang-rt-dev debootstrap g++-arm-linux-gnueabi qemu-user"
 # shellcheck disable=SC2086 # one package name per word

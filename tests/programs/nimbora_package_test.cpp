@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/utf8.h"
+#include "display/status_screen.h"
 #include "platform/host/host_platform.h"
 #include "support/device_fixture.h"
 
@@ -379,27 +381,92 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- preview ---------------------------------------------------------------
 
-TEST_F(NimboraPackageTest, PreviewWritesTheScreensOfEveryLanguage) {
+struct PreviewCase {
+  const char* name;
+  bool updatedFirst;  // the sample's package applied already: preview applies nothing
+  std::vector<std::string> screens;  // every language's, in order
+};
+
+class PreviewTest : public NimboraPackageTest, public ::testing::WithParamInterface<PreviewCase> {};
+
+std::string KeyName(const ScreenText& entry) {
+  std::string key;
+  for (const char16_t* c = entry.key; *c != 0; ++c) key += static_cast<char>(*c);
+  return key;
+}
+
+// The key of the text that tells each kind of screen.
+const std::map<std::string, std::string> kScreenKeys{
+    {"update", KeyName(kUpdateText)}, {"success", KeyName(kSuccessText)}, {"error", KeyName(kErrorText)},
+    {"launch", KeyName(kStartText)}, {"open-failed", KeyName(kOpenText)}};
+
+TEST_P(PreviewTest, EveryScreenOfEveryLanguageOnceWithItsTexts) {
+  const PreviewCase& c = GetParam();
   CopySample("device");
+  if (c.updatedFirst) RunUpdater("device");
   std::string before = DescribeHostTree("device");
   Outcome preview = Run(kProgram, "preview --device " + Quoted("device") + " --out " + Quoted("screens") + " " +
                                       Quoted("device/Storage Card/Update Nimbora"));
   ASSERT_EQ(preview.status, 0) << preview.errors;
+  EXPECT_EQ(preview.errors.find("not applied") != std::string::npos, c.updatedFirst) << preview.errors;
   EXPECT_EQ(DescribeHostTree("device"), before);
-  for (const char* language : {"English", "Deutsch", "Français", "Español"}) {
-    std::string png = ReadHostFile(std::string("screens/") + language + "/001.png");
-    ASSERT_GT(png.size(), 24u);
-    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xE0", 8)) << "800 x 480";
-  }
-  nlohmann::json report = nlohmann::json::parse(ReadHostFile("screens/report.json"));
+  nlohmann::ordered_json report = nlohmann::ordered_json::parse(ReadHostFile("screens/report.json"));
+  EXPECT_EQ(report.begin().key(), "applied");
+  EXPECT_EQ(report["applied"], !c.updatedFirst);
+  EXPECT_EQ(report["outcome"], c.updatedFirst ? nlohmann::ordered_json(nullptr) : "success");
   EXPECT_FALSE(report["font"]["file"].get<std::string>().empty());
-  ASSERT_EQ(report["languages"].size(), 4u);
-  nlohmann::json success = report["languages"][1]["texts"][1];
+  std::set<std::string> keys;
+  for (const ScreenText* entry : kScreenTexts) keys.insert(KeyName(*entry));
+  std::string sheet = ReadHostFile("screens/index.html");
+  std::vector<std::string> languages;
+  for (const auto& language : report["languages"]) {
+    std::string name = language["language"];
+    languages.push_back(name);
+    std::vector<std::string> expected;
+    for (const std::string& screen : c.screens) expected.push_back(name + "/" + screen);
+    ASSERT_EQ(language["screens"], expected) << name;
+    std::map<std::string, std::string> drawn;  // PNG bytes -> file
+    for (const auto& kind : language["screenKinds"]) {
+      std::string file = kind["file"];
+      std::string png = ReadHostFile("screens/" + file);
+      ASSERT_GT(png.size(), 24u) << file;
+      EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xE0", 8)) << "800 x 480";
+      EXPECT_TRUE(drawn.emplace(png, file).second) << file << " shows what " << drawn[png] << " shows";
+      EXPECT_EQ(kind["otherOutcome"], file.find("other-outcome") != std::string::npos) << file;
+      EXPECT_NE(sheet.find("alt=\"" + file + "\""), std::string::npos) << file;
+      bool told = false;
+      for (const auto& text : language["texts"]) {
+        if (text["screen"] != file) continue;
+        told = told || text["key"] == kScreenKeys.at(kind["kind"]);
+        EXPECT_TRUE(text["key"].is_null() || keys.count(text["key"]) == 1) << text;
+        EXPECT_EQ(text["language"], name);
+        EXPECT_EQ(text["bandWidth"], 760) << text;
+        EXPECT_GT(text["textWidth"], 0) << text;
+        EXPECT_EQ(text["fellBack"], text["font"] == "small") << text;
+        EXPECT_EQ(text["cut"], text["textWidth"] > 760 && text["font"] != "small") << text;
+      }
+      EXPECT_TRUE(told) << file << " has no " << kScreenKeys.at(kind["kind"]) << " text";
+    }
+  }
+  EXPECT_EQ(languages, (std::vector<std::string>{"English", "Deutsch", "Français", "Español"}));
+  if (c.updatedFirst) return;
+  nlohmann::ordered_json success = report["languages"][1]["texts"][1];
   EXPECT_EQ(success["text"], "Die Dateien wurden erfolgreich aktualisiert.");
   EXPECT_EQ(success["font"], "small");
-  EXPECT_EQ(success["fellBack"], true);
-  EXPECT_EQ(success["cut"], false);
+  EXPECT_EQ(success["size"]["height"], 24);
+  // Spanish is new with the package: its "Update" text is not there yet.
+  nlohmann::ordered_json update = report["languages"][3]["texts"][0];
+  EXPECT_EQ(update["text"], "Update the files ...");
+  EXPECT_EQ(update["defaultShown"]["reason"], "language-file-not-yet-copied");
+  EXPECT_NE(sheet.find("built-in English text"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Packages, PreviewTest,
+    ::testing::Values(PreviewCase{"Applied", false, {"1-update.png", "2-success.png", "2-error-other-outcome.png",
+                                                     "3-launch.png", "4-open-failed.png"}},
+                      PreviewCase{"NotApplied", true, {"3-launch.png", "4-open-failed.png"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- the command line --------------------------------------------------------
 

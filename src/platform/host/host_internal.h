@@ -147,6 +147,10 @@ struct HostSession {
   // screen to that colour clears only what was painted since.
   uint32_t ground;
   Rect painted;
+  // Where texts were drawn since the screen was last written: a blanking
+  // that covers any of it writes the screen first, so a text that stands
+  // only while the program works (the "Update" text) gets its own PNG.
+  Rect textSinceScreen;
   unsigned char pngRow[kScreenWidth * 3];
   std::vector<Surface*> surfaces;
   std::vector<DrawObject*> objects;  // fonts and brushes not yet deleted
@@ -176,6 +180,8 @@ std::string Utf8Of(const char16_t* text, int length);  // lone surrogates as U+F
 std::string JsonString(const std::string& utf8);
 // The program is about to wait: shows the screen and writes it out.
 void AboutToWait();
+// Writes the screen as the next numbered PNG, when screens are kept.
+void WriteNextScreen();
 // The queue is empty and the program needs input: false when none can come
 // (no window and no queued key left); the message is then on stderr.
 bool WaitForInput();

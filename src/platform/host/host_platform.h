@@ -50,7 +50,9 @@ struct HostOptions {
   bool window;              // show an SDL window (needs a display)
   bool virtualClock;        // sleeps return at once and advance the clock
   const char* keys;         // key presses for the key waits ("a,ctrl+q"), or nullptr
-  const char* screensDir;   // PNG of the screen at every wait and at the end, or nullptr
+  // PNG of the screen at every wait, before a blanking covers a text drawn
+  // since the last one, and at the end; or nullptr.
+  const char* screensDir;
   const char* drawLogPath;  // one JSON object per drawing or window event, or nullptr
   // Above 0, no font is loaded: every character advances this many pixels,
   // a font's cell is its logical height (16 for the default font), and a
@@ -85,6 +87,8 @@ void HostPressKey(unsigned virtualKey, bool control);
 // The screen as 0x00RRGGBB pixels, row by row, kScreenWidth per row;
 // nullptr outside a session.
 const uint32_t* HostScreenPixels();
+// How many screens the session has written so far (001.png ... that number).
+int HostScreensWritten();
 // Device contexts, fonts and brushes created and not yet released or deleted.
 int HostLiveDrawingResources();
 

@@ -72,6 +72,14 @@ void MarkPainted(const Rect& rect) {
                                     std::max(painted.bottom, added.bottom)};
 }
 
+void AddTextSinceScreen(const Rect& drawn) {
+  if (IsEmpty(drawn)) return;
+  Rect& since = hostSession->textSinceScreen;
+  since = IsEmpty(since) ? drawn
+                         : Rect{std::min(since.left, drawn.left), std::min(since.top, drawn.top),
+                                std::max(since.right, drawn.right), std::max(since.bottom, drawn.bottom)};
+}
+
 void FillPixels(const Rect& rect, uint32_t rgb) {
   // One row by hand, the rest copied from it.
   uint32_t* first = hostSession->pixels.get() + rect.top * kScreenWidth + rect.left;
@@ -506,6 +514,7 @@ void FillWithBrush(Surface* surface, const Rect* rect, DrawObject* brush) {
   }
   LogEvent("\"op\":\"fill\",\"rect\":[%d,%d,%d,%d]", rect->left, rect->top, rect->right,
            rect->bottom);
+  if (!IsEmpty(Intersection(*rect, hostSession->textSinceScreen))) WriteNextScreen();
   FillScreenRect(*rect, RgbOf(brush->colour));
 }
 
@@ -530,6 +539,7 @@ int DrawTextInRect(Surface* surface, const char16_t* text, int length, Rect* rec
   DrawnTextReport report{text, length, *rect, format, named ? &font->logical : nullptr,
                          IsCut(*rect, box)};
   ReportDrawnText(&report);
+  AddTextSinceScreen(Intersection(*rect, box));
   if (surface->backgroundMode == kBackgroundOpaque) {
     FillScreenRect(Intersection(*rect, box), kOpaqueBackground);
   }

@@ -64,13 +64,20 @@ void SessionSleep(Clock* clock, uint32_t milliseconds) {
   PumpPresentation(0);
 }
 
+}  // namespace
+
 void WriteNextScreen() {
+  hostSession->textSinceScreen = Rect{};
   if (hostSession->screensDir.empty()) return;
   char name[24];
   snprintf(name, sizeof name, "/%03d.png", ++hostSession->screensWritten);
   std::string path = hostSession->screensDir + name;
   if (!WriteScreenPng(path.c_str())) fprintf(stderr, "cannot write %s\n", path.c_str());
 }
+
+int HostScreensWritten() { return hostSession == nullptr ? 0 : hostSession->screensWritten; }
+
+namespace {
 
 bool PrepareScreensDir(const char* dir, std::string* message) {
   if (dir == nullptr) return true;

@@ -66,16 +66,22 @@ const char kCheckUsage[] =
 const char kPreviewUsage[] =
     "usage: nimbora-package preview --device DEVICE_ROOT [--card | --flash] [--font FILE]\n"
     "                               --out DIR PACKAGE_DIR\n"
-    "Simulates the run once for every language of the Language.ini the panel\n"
-    "would have after the update, and writes the screens it shows as\n"
-    "DIR/LANGUAGE/001.png, 002.png ... (800 x 480), and DIR/report.json with\n"
-    "every text drawn: its band, its font, and whether it fell back to the small\n"
-    "font or was cut.\n"
+    "Simulates the run and writes, for every language of the Language.ini the\n"
+    "panel would have after the update, each screen it can show with the package\n"
+    "(800 x 480): DIR/LANGUAGE/1-update.png (while the package is applied),\n"
+    "2-success.png or 2-error.png (the outcome), the other outcome as\n"
+    "2-error-other-outcome.png or 2-success-other-outcome.png, 3-launch.png and\n"
+    "4-open-failed.png (the application cannot be started). DIR/report.json\n"
+    "tells whether the package is applied, and every text on every screen: its\n"
+    "key, band, width, font, whether it fell back to the small font or was cut,\n"
+    "and why a built-in English text is shown. DIR/index.html shows every\n"
+    "language's screens side by side with those warnings.\n"
     "  --device DIR   the device tree\n"
     "  --card, --flash  where the package is placed (default: the card)\n"
     "  --font FILE    draw with this font file instead of a substitute\n"
-    "  --out DIR      where the screens and the report go\n"
-    "Exit status: 0 written; 2 wrong usage or unreadable input.\n";
+    "  --out DIR      where the screens, the report and the contact sheet go\n"
+    "Exit status: 0 written (also when the package is not applied, which stderr\n"
+    "says: then only the launch screens are drawn); 2 wrong usage or unreadable input.\n";
 
 const char kInspectUsage[] =
     "usage: nimbora-package inspect PACKAGE_DIR\n"

@@ -26,26 +26,30 @@ namespace nimbora {
 namespace {
 
 // A host root for the session with nothing in it but a stand-in for the
-// application, so the launch succeeds as on a panel and starts nothing real.
-// The stand-in is a link to a program that does nothing: started, it needs
-// nothing of the root, which is removed right after the run.
-bool MakeSessionRoot(std::string* root, std::string* error) {
+// application, so the launch succeeds as on a panel and starts nothing real;
+// without it the start fails. The stand-in is a program that does nothing,
+// linked or copied in as a file of its own (the host starts no symbolic
+// link): started, it needs nothing of the root, which is removed right after
+// the run.
+bool MakeSessionRoot(bool withApplication, std::string* root, std::string* error) {
   char pattern[] = "/tmp/nimbora-package-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     *error = "cannot create a temporary directory";
     return false;
   }
   *root = pattern;
+  if (!withApplication) return true;
   std::filesystem::path program = *root + "/ResidentFlash/Nimbora/Nimbora.exe";
   std::error_code failure;
   std::filesystem::create_directories(program.parent_path(), failure);
-  std::filesystem::create_symlink("/bin/true", program, failure);
+  std::filesystem::create_hard_link("/bin/true", program, failure);
+  if (failure) std::filesystem::copy_file("/bin/true", program, failure);
   return true;
 }
 
 // fileSystem: the one to run on, or nullptr for the session root's.
 bool StartSession(const std::string& root, FileSystem* fileSystem, const char* screensDir,
-                  const char* fontFile, std::string* error) {
+                  const char* fontFile, std::string* error, const char* fontCache = nullptr) {
   HostOptions options{};  // headless, no font cache
   options.root = root.c_str();
   options.fileSystem = fileSystem;
@@ -53,6 +57,7 @@ bool StartSession(const std::string& root, FileSystem* fileSystem, const char* s
   options.keys = "space";
   options.screensDir = screensDir;
   options.fontFile = fontFile;
+  options.fontCache = fontCache;
   char message[512] = "";
   if (HostStart(&options, message, sizeof message)) return true;
   *error = message;
@@ -75,10 +80,17 @@ DrawnFont FontOf(const LogicalFont* font) {
   return IsScreenFont(font, kSmallFont) ? DrawnFont::Small : DrawnFont::Default;
 }
 
+struct TextRecorder {
+  const RunOptions* options;
+  std::vector<DrawnText>* texts;
+};
+
 void RecordDrawnText(void* context, const DrawnTextReport* drawn) {
-  static_cast<std::vector<DrawnText>*>(context)->push_back(
-      DrawnText{std::u16string(drawn->text, static_cast<size_t>(drawn->length)),
-                BandAt(drawn->rect), FontOf(drawn->font), drawn->cut});
+  auto* recorder = static_cast<TextRecorder*>(context);
+  recorder->texts->push_back(DrawnText{std::u16string(drawn->text, static_cast<size_t>(drawn->length)),
+                                       BandAt(drawn->rect), FontOf(drawn->font), drawn->cut});
+  const RunOptions& options = *recorder->options;
+  if (options.textDrawn != nullptr) options.textDrawn(options.context, recorder->texts->back());
 }
 
 Window* OpenMeasuringWindow() {
@@ -138,16 +150,18 @@ void CloseSimulatedDevice(SimulatedDevice* device) { FreeOverlayFileSystem(&devi
 bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
                   std::string* error) {
   std::string root;
-  if (!MakeSessionRoot(&root, error)) return false;
+  if (!MakeSessionRoot(!options.applicationFails, &root, error)) return false;
+  FileSystem* fileSystem = options.fileSystem != nullptr ? options.fileSystem : &device->overlay.fileSystem;
   bool started =
-      StartSession(root, &device->overlay.fileSystem, options.screensDir, options.fontFile, error);
+      StartSession(root, fileSystem, options.screensDir, options.fontFile, error, options.fontCache);
   if (started) {
     if (options.language != nullptr) {
       WriteProfileString(u"Option", u"Langue", options.language, kInstalledStatePath);
     }
     ChooseLanguage(&record->language);
     device->overlay.changes.clear();
-    DrawingHook hook{RecordDrawnText, &record->texts};
+    TextRecorder recorder{&options, &record->texts};
+    DrawingHook hook{RecordDrawnText, &recorder};
     SetDrawingHook(&hook);
     record->exitStatus = ProgramEntry(nullptr, u"", kShowNormal);
     SetDrawingHook(nullptr);
@@ -163,7 +177,7 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error) {
   std::string root;
-  if (!MakeSessionRoot(&root, error)) return false;
+  if (!MakeSessionRoot(false, &root, error)) return false;
   bool started = StartSession(root, nullptr, nullptr, fontFile, error);
   Window* window = started ? OpenMeasuringWindow() : nullptr;
   if (window != nullptr) {
@@ -173,7 +187,9 @@ bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile
     for (const std::u16string& text : texts) {
       int large = WidthOf(screen.surface, text);
       DrawObject* kept = SelectIntoSurface(screen.surface, screen.smallFont);
-      widths->push_back(TextWidths{large, WidthOf(screen.surface, text)});
+      int small = WidthOf(screen.surface, text);
+      SelectIntoSurface(screen.surface, screen.keptFont);
+      widths->push_back(TextWidths{large, small, WidthOf(screen.surface, text)});
       SelectIntoSurface(screen.surface, kept);
     }
     TearDownScreen(&screen);

@@ -78,6 +78,14 @@ struct RunOptions {
   const char* screensDir;  // or nullptr
   const char* fontFile;    // or nullptr
   const char16_t* language;  // "Langue" set before the run, or nullptr
+  // Installed for the run instead of the overlay: a layer over it, or nullptr.
+  FileSystem* fileSystem = nullptr;
+  bool applicationFails = false;  // no stand-in: the start of the application fails
+  // Told of every text as it is drawn, while the run's file system is installed.
+  void (*textDrawn)(void* context, const DrawnText& text) = nullptr;
+  void* context = nullptr;
+  // Font matches kept from one run to the next (HostOptions::fontCache), or nullptr.
+  const char* fontCache = nullptr;
 };
 
 struct RunRecord {
@@ -91,8 +99,8 @@ struct RunRecord {
 // Runs the Updater once, headless on the virtual clock, with the simulated
 // device installed as the file system for the run; the one in use before is
 // back afterwards. A key is pressed at the wait. The
-// application it starts is a stand-in that does nothing, so no program of
-// the real tree runs. Returns false with a message when the host session
+// application it starts is a stand-in that does nothing (or none, when
+// applicationFails), so no program of the real tree runs. Returns false with a message when the host session
 // cannot start.
 bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord* record,
                   std::string* error);
@@ -102,6 +110,7 @@ bool RunUpdaterOn(SimulatedDevice* device, const RunOptions& options, RunRecord*
 struct TextWidths {
   int large;
   int small;
+  int standard = 0;  // in the device context's default font (the footer's)
 };
 bool MeasureTexts(const std::vector<std::u16string>& texts, const char* fontFile,
                   std::vector<TextWidths>* widths, ScreenFont* font, std::string* error);
