@@ -142,7 +142,8 @@ int Parse(const Command& command, int argc, char** argv, Parsed* parsed) {
       fputs(command.usage, stdout);
       return 0;
     }
-    if (argument == "--version") return PrintVersion();
+    // make's --version is the package's; the other commands tell the tool's.
+    if (argument == "--version" && command.valueOptions.count(argument) == 0) return PrintVersion();
     size_t equals = argument.find('=');
     std::string name = argument.substr(0, equals);
     if (command.flags.count(name) != 0) {

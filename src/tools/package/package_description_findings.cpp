@@ -123,13 +123,20 @@ bool FitsEverywhere(int index, const std::u16string& entry) {
          Fits(entry, kCardPackageDirectory) && Fits(entry, kFlashPackageDirectory);
 }
 
-// Whether something of that name stands at path (a final separator aside).
+// Whether something of that name stands at path (a final separator aside):
+// as a name, and as a file or directory reached through the path's rules,
+// which a search for the name alone does not apply to its last part.
 bool Exists(FileSystem* fileSystem, std::u16string path) {
   while (!path.empty() && IsPathSeparator(path.back())) path.pop_back();
   DirectoryEntry entry;
-  Search* search = fileSystem->findFirst(fileSystem, path.c_str(), &entry);
-  if (search != nullptr) fileSystem->findClose(fileSystem, search);
-  return search != nullptr;
+  for (const std::u16string& pattern : {path, path + u"\\*.*"}) {
+    Search* search = fileSystem->findFirst(fileSystem, pattern.c_str(), &entry);
+    if (search != nullptr) fileSystem->findClose(fileSystem, search);
+    if (search != nullptr) return true;
+  }
+  Stream* stream = fileSystem->open(fileSystem, path.c_str(), u"r");
+  if (stream != nullptr) fileSystem->close(fileSystem, stream);
+  return stream != nullptr;
 }
 
 void EntryFindings(FileSystem* fileSystem, const std::u16string& packageDirectory, const char16_t* section,

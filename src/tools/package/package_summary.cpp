@@ -3,6 +3,9 @@
 // list checked by the panel's own check.
 #include "package_summary.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,6 +20,7 @@
 #include "package/package_checksums.h"
 #include "package/package_format.h"
 #include "platform/device_locations.h"
+#include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_syntax.h"
 #include "version/version_values.h"
@@ -59,6 +63,7 @@ struct List {
 struct Summary {
   FileSystem* package;
   std::string directory;
+  std::string hostRoot;  // the directory's real path, as the package's file system maps onto it
   VersionNumber version;
   UpdateTime time;
   std::string base;
@@ -102,26 +107,18 @@ long long TreeBytes(FileSystem* fileSystem, const std::u16string& directory) {
   return bytes;
 }
 
-// Each name of the entry looked up as the package's file system finds it,
-// so the path is spelled as its listing spells it.
-Resolved Resolve(FileSystem* fileSystem, const std::u16string& entry) {
-  std::u16string path;
-  DirectoryEntry found{};
-  const char16_t* cursor = entry.c_str();
-  const char16_t* component;
-  int length;
-  while (NextPathComponent(&cursor, &component, &length)) {
-    std::u16string name(component, static_cast<size_t>(length));
-    if (name == u".") continue;
-    bool underFile = !path.empty() && path.back() != u'\\';
-    Search* search = name == u".." || underFile ? nullptr : fileSystem->findFirst(fileSystem, (kRoot + path + name).c_str(), &found);
-    if (search == nullptr) return Resolved{"missing", -1, u""};
-    fileSystem->findClose(fileSystem, search);
-    path += found.name;
-    if (IsDirectory(found)) path += u"\\";
+// The entry mapped onto the package's host tree by the device's rules for
+// path names, so the path is spelled as the package's listing spells it.
+Resolved Resolve(FileSystem* fileSystem, const std::string& hostRoot, const std::u16string& entry) {
+  char mapped[kHostPathCapacity];
+  struct stat status {};
+  if (!MapDevicePath(hostRoot.c_str(), (kRoot + entry).c_str(), mapped, sizeof mapped) ||
+      lstat(mapped, &status) != 0 || std::string(mapped).size() <= hostRoot.size()) {
+    return Resolved{"missing", -1, u""};
   }
-  if (path.empty()) return Resolved{"missing", -1, u""};
-  if (IsDirectory(found)) return Resolved{"directory", TreeBytes(fileSystem, kRoot + path), path};
+  std::u16string path = Wide(std::string(mapped).substr(hostRoot.size() + 1));
+  std::replace(path.begin(), path.end(), u'/', u'\\');
+  if (S_ISDIR(status.st_mode)) return Resolved{"directory", TreeBytes(fileSystem, kRoot + path + u"\\"), path + u"\\"};
   return Resolved{"file", FileBytes(fileSystem, kRoot + path), path};
 }
 
@@ -129,8 +126,8 @@ List ReadList(Summary* summary, const char16_t* section) {
   List list{ReadListInstruction(summary->package, kRoot, section), {}};
   bool onThePanel = Same(section, kDeleteSection);
   for (const ListedEntry& listed : list.instruction.entries) {
-    list.entries.push_back(
-        Entry{listed, onThePanel ? Resolved{"on the panel", -1, u""} : Resolve(summary->package, listed.entry)});
+    list.entries.push_back(Entry{listed, onThePanel ? Resolved{"on the panel", -1, u""}
+                                                    : Resolve(summary->package, summary->hostRoot, listed.entry)});
   }
   return list;
 }
@@ -371,6 +368,8 @@ int RunSummary(const char* packageDir, bool json, std::string* error) {
   Summary summary{};
   summary.package = &tree.fileSystem;
   summary.directory = packageDir;
+  std::error_code failure;
+  summary.hostRoot = std::filesystem::canonical(packageDir, failure).string();
   ReadSummary(&summary);
   if (json) {
     PrintJson(summary);
