@@ -18,7 +18,8 @@
 namespace nimbora {
 namespace {
 
-const std::string kProgram = NIMBORA_BINARY_DIR "/src/programs/nimbora-package";
+// The summary command, as people type it.
+const std::string kSummary = NIMBORA_BINARY_DIR "/src/programs/nimbora-package inspect";
 
 using Files = std::map<std::string, std::string>;  // path -> bytes; directories end with "/"
 
@@ -101,7 +102,7 @@ TEST_F(PackageSummaryTest, TellsWhatAPackageIsWithoutADevice) {
     std::string package = std::string("package-") + c.name;
     for (const auto& [name, bytes] : c.files) WriteHostFile(package + "/" + name, bytes);
     WriteHostFile(package + "/update.ini", c.description);
-    std::string command = kProgram + " inspect --json '" + HostPath(package) + "' >'" + HostPath("out.json") + "'";
+    std::string command = kSummary + " --json '" + HostPath(package) + "' >'" + HostPath("out.json") + "'";
     int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status);
     nlohmann::json summary = nlohmann::json::parse(ReadHostFile("out.json"));

@@ -12,7 +12,8 @@ namespace nimbora {
 namespace {
 
 const std::string kPrograms = NIMBORA_BINARY_DIR "/src/programs/";
-const std::string kSample = NIMBORA_SOURCE_DIR "/examples/device";
+// The summary command, as people type it.
+const std::string kSummary = "inspect";
 
 struct Outcome {
   int status;
@@ -50,9 +51,9 @@ TEST_F(ProgramCommandLineTest, HelpVersionEqualsAndDoubleDash) {
       {"nimbora-package", "--help", 0, "usage: nimbora-package COMMAND", ""},
       {"nimbora-package", "check -h", 0, "usage: nimbora-package check", ""},
       {"nimbora-package", "--version", 0, "nimbora-package " NIMBORA_VERSION "\n", ""},
-      {"nimbora-package", "inspect --version", 0, "nimbora-package " NIMBORA_VERSION "\n", ""},
+      {"nimbora-package", kSummary + " --version", 0, "nimbora-package " NIMBORA_VERSION "\n", ""},
       {"nimbora-package", "check --json --device=device ./--pkg", 0, "{", "check --json --device device ./--pkg"},
-      {"nimbora-package", "inspect --json -- --pkg", 0, "{", "inspect ./--pkg --json"},
+      {"nimbora-package", kSummary + " --json -- --pkg", 0, "{", kSummary + " ./--pkg --json"},
       {"nimbora-update", "--help", 0, "usage: nimbora-update", ""},
       {"nimbora-update", "--version", 0, "nimbora-update " NIMBORA_VERSION "\n", ""},
       // Without the key the run waits for one that never comes (3).
@@ -86,7 +87,7 @@ TEST_F(ProgramCommandLineTest, RefusalsSayWhyWithStatus2) {
   WriteHostFile("not-a-font.ttf", "plain text");
   struct Case {
     const char* program;
-    const char* arguments;
+    std::string arguments;
     const char* message;
   } cases[] = {
       {"nimbora-package", "make --from device/ResidentFlash/Nimbora --to --pkg --version 1.0.1 -- --pkg/out",
@@ -98,9 +99,9 @@ TEST_F(ProgramCommandLineTest, RefusalsSayWhyWithStatus2) {
       {"nimbora-package", "preview --device empty --out screens ./--pkg", "empty has no ResidentFlash/Nimbora\n"},
       {"nimbora-package", "check --device device empty", "empty: update.ini not found"},
       {"nimbora-package", "preview --device device --out screens empty", "empty: update.ini not found"},
-      {"nimbora-package", "inspect --json empty", "empty: update.ini not found"},
+      {"nimbora-package", kSummary + " --json empty", "empty: update.ini not found"},
       {"nimbora-package", "check --device device --font not-a-font.ttf ./--pkg", "FreeType cannot load it"},
-      {"nimbora-package", "inspect --json=yes ./--pkg", "--json takes no value"},
+      {"nimbora-package", kSummary + " --json=yes ./--pkg", "--json takes no value"},
       {"nimbora-update", "--headless=yes", "--headless takes no value"},
       {"nimbora-profile", "get main.ini Main Version --capacity=0", "usage: nimbora-profile"},
   };

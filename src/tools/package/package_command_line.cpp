@@ -30,7 +30,7 @@ const char kUsage[] =
     "  make     write a package that turns one application directory into another\n"
     "  check    show what a panel would do with a package, and what looks wrong\n"
     "  preview  write the screens a panel would show, for every language\n"
-    "  inspect  show a package's version and whether its checksum list holds\n"
+    "  inspect  show what a package is, without a device: values, lists, checksums\n"
     "'nimbora-package COMMAND --help' tells a command's options. Every option\n"
     "taking a value is also written --option=value; -- ends the options.\n";
 
