@@ -24,12 +24,14 @@ const char kUsage[] =
     "usage: nimbora-profile get FILE SECTION KEY [--default TEXT] [--capacity N]\n"
     "       nimbora-profile set FILE SECTION KEY VALUE\n"
     "       nimbora-profile delete FILE SECTION [KEY]\n"
+    "       nimbora-profile --version\n"
     "Reads or changes one value of a profile file exactly as the panel does.\n"
     "  get     prints the value (the default when there is none)\n"
     "  set     writes the value, adding the section or key when missing\n"
     "  delete  removes the key, or the whole section when no KEY is given\n"
     "  --default TEXT  what get prints when the value is missing (default: empty)\n"
     "  --capacity N    the reader's buffer in 16-bit units, 1 to 4096 (default 260)\n"
+    "Both are also written --option=value. -- after the command lets FILE begin with -.\n"
     "Exit status: 0 done; 1 the file could not be read or written; 2 wrong usage.\n";
 
 int Usage() {
@@ -39,9 +41,12 @@ int Usage() {
 
 int IsHelp(const char* word) { return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0; }
 
-// "--help" as the command or in place of a command's file; later words are
-// sections, keys and values, which may be spelt anyhow.
-int AsksForHelp(int argc, char** argv) { return (argc > 1 && IsHelp(argv[1])) || (argc > 2 && IsHelp(argv[2])); }
+// "--help" or "--version" as the command or in place of a command's file;
+// later words are sections, keys and values, which may be spelt anyhow.
+int Asks(int argc, char** argv, int (*is)(const char* word)) {
+  return (argc > 1 && is(argv[1])) || (argc > 2 && is(argv[2]));
+}
+int IsVersion(const char* word) { return std::strcmp(word, "--version") == 0; }
 
 struct WideText {
   char16_t text[kTextCapacity];
@@ -86,16 +91,27 @@ int PrintWide(const char16_t* text) {
   return 1;
 }
 
+// The value of option name at argv[*i], written "--name=value" or as the
+// next word (*i then moves onto it); nullptr when argv[*i] is not it.
+const char* OptionValue(const char* name, int argc, char** argv, int* i) {
+  size_t length = std::strlen(name);
+  if (std::strncmp(argv[*i], name, length) != 0) return nullptr;
+  if (argv[*i][length] == '=') return argv[*i] + length + 1;
+  if (argv[*i][length] != 0 || *i + 1 >= argc) return nullptr;
+  return argv[++*i];
+}
+
 int Get(const WideText& path, int argc, char** argv) {
   static WideText section, key, defaultText, output;
   int capacity = kDefaultCapacity;
   defaultText.text[0] = 0;
   if (!ToWide(argv[0], &section) || !ToWide(argv[1], &key)) return Usage();
-  for (int i = 2; i < argc; i += 2) {
-    if (i + 1 >= argc) return Usage();
-    if (std::strcmp(argv[i], "--default") == 0) {
-      if (!ToWide(argv[i + 1], &defaultText)) return Usage();
-    } else if (std::strcmp(argv[i], "--capacity") != 0 || !ParseCapacity(argv[i + 1], &capacity)) {
+  for (int i = 2; i < argc; ++i) {
+    if (const char* value = OptionValue("--default", argc, argv, &i)) {
+      if (!ToWide(value, &defaultText)) return Usage();
+    } else if (const char* number = OptionValue("--capacity", argc, argv, &i)) {
+      if (!ParseCapacity(number, &capacity)) return Usage();
+    } else {
       return Usage();
     }
   }
@@ -119,9 +135,19 @@ int Write(const WideText& path, int isSet, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (AsksForHelp(argc, argv)) {
+  if (Asks(argc, argv, IsHelp)) {
     std::fputs(kUsage, stdout);
     return 0;
+  }
+  if (Asks(argc, argv, IsVersion)) {
+    std::fputs("nimbora-profile " NIMBORA_VERSION "\n", stdout);
+    return 0;
+  }
+  // "--" after the command ends the options: FILE may then be "--help".
+  if (argc > 2 && std::strcmp(argv[2], "--") == 0) {
+    argv[2] = argv[1];
+    ++argv;
+    --argc;
   }
   if (argc < 4) return Usage();
   static FileSystem fileSystem;

@@ -18,6 +18,7 @@ const char kUsage[] =
     "usage: nimbora-update [--root DIR] [--headless] [--virtual-clock] [--keys LIST]\n"
     "                      [--screens DIR] [--draw-log FILE] [--launch-times FILE]\n"
     "                      [--] [WORD...]\n"
+    "       nimbora-update --version\n"
     "Runs the Updater on the device tree in DIR (default: the current directory).\n"
     "The WORDs, joined by single blanks, are its command line (SUCCESS or FAILURE).\n"
     "  --headless       no window, even when a display is there\n"
@@ -27,6 +28,7 @@ const char kUsage[] =
     "  --screens DIR    write the screen as DIR/001.png, 002.png ... at every wait\n"
     "  --draw-log FILE  write one JSON line per drawing and window event\n"
     "  --launch-times FILE  append the monotonic clock (ns) at each program start\n"
+    "Every option taking a value is also written --option=value; -- ends the options.\n"
     "Exit status: the Updater's (0); 2 for wrong usage; 3 when a headless run\n"
     "waits for a key and none is left.\n"
     "Font matches are kept in $NIMBORA_FONT_CACHE (empty: not kept), by default\n"
@@ -67,6 +69,10 @@ int Parse(int argc, char** argv, Arguments* arguments) {
       fputs(kUsage, stdout);
       return 0;
     }
+    if (option == "--version") {
+      fputs("nimbora-update " NIMBORA_VERSION "\n", stdout);
+      return 0;
+    }
     if (option == "--headless") {
       arguments->headless = true;
       continue;
@@ -75,9 +81,19 @@ int Parse(int argc, char** argv, Arguments* arguments) {
       arguments->options.virtualClock = true;
       continue;
     }
+    // --option=value: the value stays in argv, which outlives the run.
+    const char* equals = strchr(argv[i], '=');
+    if (equals != nullptr) option.resize(static_cast<size_t>(equals - argv[i]));
     int known = 0;
     while (known < kValueOptions && option != valueOptions[known]) ++known;
-    if (known == kValueOptions) return UsageError("unknown option " + option);
+    if (known == kValueOptions) {
+      bool flag = option == "--headless" || option == "--virtual-clock";
+      return UsageError(flag ? option + " takes no value" : "unknown option " + option);
+    }
+    if (equals != nullptr) {
+      *values[known] = equals + 1;
+      continue;
+    }
     if (++i == argc) return UsageError(option + " needs a value");
     *values[known] = argv[i];
   }

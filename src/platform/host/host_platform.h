@@ -103,4 +103,8 @@ struct HostFontUse {
 };
 bool HostFontUsed(const char* face, HostFontUse* use);
 
+// Whether FreeType opens the file as a font, as the fontFile option needs;
+// no session is needed.
+bool IsLoadableFont(const char* path);
+
 }  // namespace nimbora

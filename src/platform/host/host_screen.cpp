@@ -99,6 +99,20 @@ FT_Library FontLibrary() {
   return hostSession->fontLibrary;
 }
 
+}  // namespace
+
+bool IsLoadableFont(const char* path) {
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return false;
+  FT_Face face = nullptr;
+  bool loaded = FT_New_Face(library, path, 0, &face) == 0;
+  if (loaded) FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  return loaded;
+}
+
+namespace {
+
 FcConfig* FontConfig() {
   if (hostSession->fontConfig == nullptr) hostSession->fontConfig = FcInitLoadConfigAndFonts();
   return hostSession->fontConfig;

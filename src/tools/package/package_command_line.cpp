@@ -2,8 +2,10 @@
 // command, and the dispatch to make, check, preview and inspect.
 #include "tools/package/package_command_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -13,6 +15,8 @@
 #include "package_summary.h"
 #include "package_make.h"
 #include "package_preview.h"
+#include "platform/device_locations.h"
+#include "platform/host/host_platform.h"
 
 namespace {
 
@@ -20,18 +24,20 @@ using namespace nimbora;
 
 const char kUsage[] =
     "usage: nimbora-package COMMAND [OPTIONS]\n"
+    "       nimbora-package --version\n"
     "Makes, checks and previews update packages. Each command simulates the\n"
     "Updater's own run; nothing on the device tree is changed.\n"
     "  make     write a package that turns one application directory into another\n"
     "  check    show what a panel would do with a package, and what looks wrong\n"
     "  preview  write the screens a panel would show, for every language\n"
-    "  inspect  show a package's version and whether its checksum list holds\n"
-    "'nimbora-package COMMAND --help' tells a command's options.\n";
+    "  inspect  show what a package is, without a device: values, lists, checksums\n"
+    "'nimbora-package COMMAND --help' tells a command's options. Every option\n"
+    "taking a value is also written --option=value; -- ends the options.\n";
 
 const char kMakeUsage[] =
     "usage: nimbora-package make --from OLD_APP_DIR --to NEW_APP_DIR --version X.Y.Z\n"
     "                            [--time \"YYYY-MM-DD HH:MM:SS\"] [--delete-database]\n"
-    "                            [--no-checksums] OUT_DIR\n"
+    "                            [--no-checksums] [--json] OUT_DIR\n"
     "Writes to OUT_DIR (new or empty) an update.ini and only the files the package\n"
     "must carry, so that a panel whose application directory equals OLD_APP_DIR\n"
     "ends with NEW_APP_DIR (main.ini compared apart from Version and Update Time).\n"
@@ -45,6 +51,7 @@ const char kMakeUsage[] =
     "  --no-checksums      leave out update.sha256, the list of the package's files\n"
     "                      and their SHA-256 that the panel checks before it changes\n"
     "                      anything ('sha256sum -c update.sha256' checks a copy on a PC)\n"
+    "  --json              print one JSON object instead of text\n"
     "Exit status: 0 written and verified; 1 the verification found differences\n"
     "(named on stderr); 2 wrong usage, unreadable input, or a change the format\n"
     "cannot express (with the reason).\n";
@@ -65,7 +72,7 @@ const char kCheckUsage[] =
 
 const char kPreviewUsage[] =
     "usage: nimbora-package preview --device DEVICE_ROOT [--card | --flash] [--font FILE]\n"
-    "                               --out DIR PACKAGE_DIR\n"
+    "                               [--json] --out DIR PACKAGE_DIR\n"
     "Simulates the run and writes, for every language of the Language.ini the\n"
     "panel would have after the update, each screen it can show with the package\n"
     "(800 x 480): DIR/LANGUAGE/1-update.png (while the package is applied),\n"
@@ -80,15 +87,19 @@ const char kPreviewUsage[] =
     "  --card, --flash  where the package is placed (default: the card)\n"
     "  --font FILE    draw with this font file instead of a substitute\n"
     "  --out DIR      where the screens, the report and the contact sheet go\n"
+    "  --json         print the report on stdout instead of the files written\n"
     "Exit status: 0 written (also when the package is not applied, which stderr\n"
     "says: then only the launch screens are drawn); 2 wrong usage or unreadable input.\n";
 
 const char kInspectUsage[] =
-    "usage: nimbora-package inspect PACKAGE_DIR\n"
-    "Prints the version and update time that PACKAGE_DIR's update.ini gives, and\n"
-    "whether its checksum list (update.sha256) is there and holds, with an error\n"
-    "for each file missing, extra or changed, as the panel checks it. No device\n"
-    "tree is needed.\n"
+    "usage: nimbora-package inspect [--json] PACKAGE_DIR\n"
+    "Prints the version and update time that PACKAGE_DIR's update.ini gives as the\n"
+    "panel reads them, the base version make recorded, the Delete and Update\n"
+    "instructions entry by entry (Update entries resolved in the package), the\n"
+    "files the package carries but never copies, whether its checksum list\n"
+    "(update.sha256) is there and holds, as the panel checks it, and what is\n"
+    "wrong with update.ini itself. No device tree is needed.\n"
+    "  --json         print one JSON object instead of text\n"
     "Exit status: 0 no error finding; 1 one or more; 2 wrong usage or no package.\n";
 
 struct Command {
@@ -109,24 +120,49 @@ int UsageError(const Command& command, const std::string& message) {
   return kToolUsageStatus;
 }
 
+// Input the command cannot work on: the reason, without the usage.
+int Refuse(const Command& command, const std::string& message) {
+  fprintf(stderr, "nimbora-package %s: %s\n", command.name, message.c_str());
+  return kToolUsageStatus;
+}
+
+int PrintVersion() {
+  fputs("nimbora-package " NIMBORA_VERSION "\n", stdout);
+  return 0;
+}
+
 // Returns -1 when the command is to run, otherwise the exit status.
 int Parse(const Command& command, int argc, char** argv, Parsed* parsed) {
+  bool options = true;
   for (int i = 2; i < argc; ++i) {
     std::string argument = argv[i];
+    if (!options || (argument.rfind("--", 0) != 0 && argument != "-h")) {
+      parsed->positional.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      options = false;
+      continue;
+    }
     if (argument == "--help" || argument == "-h") {
       fputs(command.usage, stdout);
       return 0;
     }
-    if (argument.rfind("--", 0) != 0) {
-      parsed->positional.push_back(argument);
-    } else if (command.flags.count(argument) != 0) {
-      parsed->flags.insert(argument);
-    } else if (command.valueOptions.count(argument) == 0) {
-      return UsageError(command, "unknown option " + argument);
+    // make's --version is the package's; the other commands tell the tool's.
+    if (argument == "--version" && command.valueOptions.count(argument) == 0) return PrintVersion();
+    size_t equals = argument.find('=');
+    std::string name = argument.substr(0, equals);
+    if (command.flags.count(name) != 0) {
+      if (equals != std::string::npos) return UsageError(command, name + " takes no value");
+      parsed->flags.insert(name);
+    } else if (command.valueOptions.count(name) == 0) {
+      return UsageError(command, "unknown option " + name);
+    } else if (equals != std::string::npos) {
+      parsed->values[name] = argument.substr(equals + 1);
     } else if (++i == argc) {
-      return UsageError(command, argument + " needs a value");
+      return UsageError(command, name + " needs a value");
     } else {
-      parsed->values[argument] = argv[i];
+      parsed->values[name] = argv[i];
     }
   }
   if (parsed->positional.size() != 1) return UsageError(command, "needs one directory");
@@ -138,6 +174,7 @@ const char* Value(const Parsed& parsed, const char* option) {
   return found == parsed.values.end() ? nullptr : found->second.c_str();
 }
 
+bool Flag(const Parsed& parsed, const char* flag) { return parsed.flags.count(flag) != 0; }
 
 // --card and --flash, and the options every command needs.
 int CheckCommon(const Command& command, const Parsed& parsed, std::initializer_list<const char*> required,
@@ -145,28 +182,83 @@ int CheckCommon(const Command& command, const Parsed& parsed, std::initializer_l
   for (const char* option : required) {
     if (Value(parsed, option) == nullptr) return UsageError(command, std::string(option) + " is required");
   }
-  if (parsed.flags.count("--card") != 0 && parsed.flags.count("--flash") != 0) {
+  if (Flag(parsed, "--card") && Flag(parsed, "--flash")) {
     return UsageError(command, "--card and --flash exclude each other");
   }
-  *place = parsed.flags.count("--flash") != 0 ? PackagePlace::Flash : PackagePlace::Card;
+  *place = Flag(parsed, "--flash") ? PackagePlace::Flash : PackagePlace::Card;
   const char* font = Value(parsed, "--font");
-  FILE* file = font != nullptr ? fopen(font, "rb") : nullptr;
-  if (file != nullptr) fclose(file);
-  if (font != nullptr && file == nullptr) return UsageError(command, std::string("cannot read ") + font);
+  if (font != nullptr && !IsLoadableFont(font)) {
+    return Refuse(command, std::string(font) + ": FreeType cannot load it as a font");
+  }
+  return -1;
+}
+
+// A device root holds the application directory; people often give that directory itself.
+int CheckDeviceRoot(const Command& command, const char* root) {
+  HostTree tree;
+  std::string error;
+  if (!OpenHostTree(root, &tree, &error)) return Refuse(command, error);
+  std::u16string application(kApplicationDirectory);
+  application.pop_back();
+  DirectoryEntry entry;
+  Search* search = tree.fileSystem.findFirst(&tree.fileSystem, application.c_str(), &entry);
+  if (search != nullptr) tree.fileSystem.findClose(&tree.fileSystem, search);
+  if (search != nullptr && (entry.attributes & kAttributeDirectory) != 0) return -1;
+  std::string ignored;
+  bool isApplication = ReadWholeFile(&tree.fileSystem, u"\\main.ini", &ignored);
+  return Refuse(command, std::string(root) + " has no ResidentFlash/Nimbora" +
+                             (isApplication ? "; --device takes the device's root, not the application directory"
+                                            : ""));
+}
+
+int CheckPackage(const Command& command, const char* packageDir) {
+  std::string error;
+  return IsPackageDirectory(packageDir, &error) ? -1 : Refuse(command, error);
+}
+
+// The device and the package of check and preview.
+int CheckDeviceAndPackage(const Command& command, const Parsed& parsed) {
+  int status = CheckDeviceRoot(command, Value(parsed, "--device"));
+  return status >= 0 ? status : CheckPackage(command, parsed.positional[0].c_str());
+}
+
+std::filesystem::path Canonical(const char* path) {
+  std::error_code error;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  if (error) canonical = std::filesystem::absolute(path).lexically_normal();
+  return canonical.has_filename() ? canonical : canonical.parent_path();
+}
+
+bool IsInside(const char* path, const char* directory) {
+  std::filesystem::path inner = Canonical(path);
+  std::filesystem::path outer = Canonical(directory);
+  return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
+}
+
+// Writing the package into OLD or NEW would change what it is made from.
+int CheckOutside(const Command& command, const Parsed& parsed) {
+  const char* out = parsed.positional[0].c_str();
+  for (const char* option : {"--to", "--from"}) {
+    if (IsInside(out, Value(parsed, option))) {
+      return Refuse(command, std::string(out) + " is inside " + option + " " + Value(parsed, option) +
+                                 ": the package would be written into a tree it is made from");
+    }
+  }
   return -1;
 }
 
 int Make(int argc, char** argv) {
   Command command{"make", kMakeUsage, {"--from", "--to", "--version", "--time"},
-                  {"--delete-database", "--no-checksums"}};
+                  {"--delete-database", "--no-checksums", "--json"}};
   Parsed parsed;
   PackagePlace place;
   int status = Parse(command, argc, argv, &parsed);
   if (status < 0) status = CheckCommon(command, parsed, {"--from", "--to", "--version"}, &place);
+  if (status < 0) status = CheckOutside(command, parsed);
   if (status >= 0) return status;
   MakeArguments arguments{Value(parsed, "--from"), Value(parsed, "--to"), Value(parsed, "--version"),
-                          Value(parsed, "--time"), parsed.flags.count("--delete-database") != 0,
-                          parsed.positional[0].c_str(), parsed.flags.count("--no-checksums") == 0};
+                          Value(parsed, "--time"), Flag(parsed, "--delete-database"),
+                          parsed.positional[0].c_str(), !Flag(parsed, "--no-checksums"), Flag(parsed, "--json")};
   return RunMake(arguments);
 }
 
@@ -176,32 +268,35 @@ int Check(int argc, char** argv) {
   PackagePlace place;
   int status = Parse(command, argc, argv, &parsed);
   if (status < 0) status = CheckCommon(command, parsed, {"--device"}, &place);
+  if (status < 0) status = CheckDeviceAndPackage(command, parsed);
   if (status >= 0) return status;
   CheckArguments arguments{{Value(parsed, "--device"), parsed.positional[0].c_str(), place, nullptr},
-                           Value(parsed, "--font"), parsed.flags.count("--json") != 0};
+                           Value(parsed, "--font"), Flag(parsed, "--json")};
   return RunCheck(arguments);
 }
 
 int Preview(int argc, char** argv) {
-  Command command{"preview", kPreviewUsage, {"--device", "--font", "--out"}, {"--card", "--flash"}};
+  Command command{"preview", kPreviewUsage, {"--device", "--font", "--out"}, {"--card", "--flash", "--json"}};
   Parsed parsed;
   PackagePlace place;
   int status = Parse(command, argc, argv, &parsed);
   if (status < 0) status = CheckCommon(command, parsed, {"--device", "--out"}, &place);
+  if (status < 0) status = CheckDeviceAndPackage(command, parsed);
   if (status >= 0) return status;
   PreviewArguments arguments{{Value(parsed, "--device"), parsed.positional[0].c_str(), place, nullptr},
-                             Value(parsed, "--font"), Value(parsed, "--out")};
+                             Value(parsed, "--font"), Value(parsed, "--out"), Flag(parsed, "--json")};
   return RunPreview(arguments);
 }
 
 int Inspect(int argc, char** argv) {
-  Command command{"inspect", kInspectUsage, {}, {}};
+  Command command{"inspect", kInspectUsage, {}, {"--json"}};
   Parsed parsed;
   int status = Parse(command, argc, argv, &parsed);
+  if (status < 0) status = CheckPackage(command, parsed.positional[0].c_str());
   if (status >= 0) return status;
   std::string error;
-  status = RunSummary(parsed.positional[0].c_str(), &error);
-  if (!error.empty()) fprintf(stderr, "nimbora-package %s: %s\n", command.name, error.c_str());
+  status = RunSummary(parsed.positional[0].c_str(), Flag(parsed, "--json"), &error);
+  if (!error.empty()) Refuse(command, error);
   return status;
 }
 
@@ -217,6 +312,7 @@ int nimbora::RunPackageTool(int argc, char** argv) {
     fputs(kUsage, stdout);
     return 0;
   }
+  if (name == "--version") return PrintVersion();
   fprintf(stderr, "nimbora-package: %s\n%s",
           name.empty() ? "needs a command" : ("unknown command " + name).c_str(), kUsage);
   return kToolUsageStatus;

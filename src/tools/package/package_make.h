@@ -11,6 +11,7 @@ struct MakeArguments {
   bool deleteDatabase;
   const char* outDir;
   bool checksums;  // write the checksum list
+  bool json;       // print one JSON object instead of text
 };
 
 // 0 written and verified, 1 verified with differences, 2 usage or a change

@@ -5,11 +5,32 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 
 #include "preview_output.h"
 #include "preview_screens.h"
 
 namespace nimbora {
+
+namespace {
+
+void PrintFiles(const PreviewArguments& arguments, const Preview& preview) {
+  for (const LanguagePreview& language : preview.languages) {
+    printf("%s:", language.directory.c_str());
+    for (const PreviewScreen& screen : language.screens) printf(" %s", screen.file.c_str());
+    printf("\n");
+  }
+  printf("%s/report.json\n%s/index.html\n", arguments.outDir, arguments.outDir);
+}
+
+// The report as written, so stdout and report.json never disagree.
+void PrintReport(const PreviewArguments& arguments) {
+  std::ifstream report(std::string(arguments.outDir) + "/report.json", std::ios::binary);
+  std::cout << report.rdbuf();
+}
+
+}  // namespace
 
 int RunPreview(const PreviewArguments& arguments) {
   std::error_code failure;
@@ -25,16 +46,15 @@ int RunPreview(const PreviewArguments& arguments) {
     return kToolUsageStatus;
   }
   if (!preview.applied) fprintf(stderr, "nimbora-package preview: not applied: %s\n", preview.notApplied.c_str());
-  for (const LanguagePreview& language : preview.languages) {
-    printf("%s:", language.directory.c_str());
-    for (const PreviewScreen& screen : language.screens) printf(" %s", screen.file.c_str());
-    printf("\n");
-  }
   if (!WriteReport(arguments, preview) || !WriteContactSheet(arguments, preview)) {
     fprintf(stderr, "nimbora-package preview: cannot write into %s\n", arguments.outDir);
     return kToolUsageStatus;
   }
-  printf("%s/report.json\n%s/index.html\n", arguments.outDir, arguments.outDir);
+  if (arguments.json) {
+    PrintReport(arguments);
+  } else {
+    PrintFiles(arguments, preview);
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@ struct PreviewArguments {
   DeviceSetup device;
   const char* fontFile;  // or nullptr
   const char* outDir;
+  bool json;  // print one JSON object instead of text
 };
 
 // Writes the screens and report.json; 0, or 2 for unreadable input.
