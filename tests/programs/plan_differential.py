@@ -20,6 +20,7 @@ new main.ini beside the old one) is replayed as the profile writer's values:
 what main.ini holds at that step with "Version" set (the first write) or
 "Update Time" set (the second), from the package's version and time that
 check reports; main.ini and its two companions are compared by their values."""
+import hashlib
 import json
 import os
 import random
@@ -142,6 +143,24 @@ def installed_main_ini(rng):
                                       "Langue=" + rng.choice(["English", "Deutsch"])])
 
 
+def checksum_list(rng, package):
+    """update.sha256 for the package's files, in the order the panel reads
+    it; sometimes it lacks one of them."""
+    lines = []
+    for directory, dirs, files in os.walk(package):
+        dirs[:] = [name for name in dirs if not name.startswith(".")]
+        for name in files:
+            if name.startswith("."):
+                continue
+            path = os.path.relpath(os.path.join(directory, name), package).replace(os.sep, "/")
+            with open(os.path.join(directory, name), "rb") as data:
+                lines.append((fold(path), "%s  %s\n" % (hashlib.sha256(data.read()).hexdigest(), path)))
+    lines.sort()
+    if lines and rng.random() < 0.3:
+        del lines[rng.randrange(len(lines))]
+    write_file(os.path.join(package, "update.sha256"), "".join(line for _, line in lines).encode())
+
+
 def write_file(path, data, read_only=False):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as out:
@@ -160,6 +179,8 @@ def generate(rng, root):
     differential.write_tree(root, slot, package)
     write_file(os.path.join(root, APP, "main.ini"), installed_main_ini(rng))
     write_file(os.path.join(root, slot, "update.ini"), description(rng, app, package))
+    if rng.random() < 0.2:
+        checksum_list(rng, os.path.join(root, slot))
     for area in differential.AREAS:
         write_file(os.path.join(root, area, "Other", "notes.txt"), b"other\n", rng.random() < 0.2)
     if rng.random() >= 0.25:
