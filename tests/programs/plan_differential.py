@@ -48,7 +48,8 @@ class Unreplayable(Exception):
 
 def disguised(rng, entry):
     """The entry as an author may write it: behind ".\\", through "..", a
-    directory without its final backslash, slashes, or climbing out."""
+    directory's name followed by full stops or blanks, a directory without
+    its final backslash, slashes, or climbing out."""
     roll = rng.random()
     if roll < 0.1:
         entry = ".\\" + entry
@@ -56,6 +57,11 @@ def disguised(rng, entry):
         entry = variant(rng, rng.choice(STEMS)) + "\\..\\" + entry
     elif roll < 0.24:
         entry = "..\\" + variant(rng, "other") + "\\" + rng.choice(["notes.txt", ""])
+    parts = entry.split("\\")
+    inner = [i for i, part in enumerate(parts[:-1]) if part not in ("", ".", "..")]
+    if inner and rng.random() < 0.2:  # a directory's name followed by what the device drops
+        parts[rng.choice(inner)] += rng.choice([".", "..", " ", ". "])
+        entry = "\\".join(parts)
     if entry.endswith("\\") and rng.random() < 0.25:
         entry = entry[:-1]
     if rng.random() < 0.05:
@@ -70,6 +76,13 @@ def list_lines(rng, key, entries):
     if rng.random() < 0.1:  # a count beyond the entries
         head = ["%s=%d" % (key, len(entries) + 1)]
     return head, body
+
+
+def odd_name(rng, tree):
+    """Sometimes a host name no device path can spell: its end is dropped."""
+    if rng.random() < 0.15:
+        name = variant(rng, rng.choice(STEMS)) + rng.choice([".", " ", ". ", ".txt."])
+        tree.files[name] = (b"odd\n", rng.random() < 0.3)
 
 
 def database(rng, tree):
@@ -94,6 +107,7 @@ def application(rng):
         app.files["Language.ini"] = (language_ini("Alt"), False)
     if rng.random() < 0.3:
         app.files[".keep"] = (b"hidden\n", False)
+    odd_name(rng, app)
     if rng.random() < 0.3:  # never started: the generated files have no execute bits
         app.files["Nimbora.exe"] = (b"stand-in\n", False)
     return app
@@ -110,6 +124,7 @@ def package_tree(rng):
         package.files["Update.exe"] = (b"updater\n", False)
     if rng.random() < 0.2:
         package.files[".hidden"] = (b"hidden\n", False)
+    odd_name(rng, package)
     return package
 
 
