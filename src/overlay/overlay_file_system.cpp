@@ -314,11 +314,13 @@ int OverlayClose(FileSystem*, Stream* stream) {
   return 1;
 }
 
-// "\dir\*.*" into the directory's path and the pattern.
+// "\dir\*.*" into the directory's path, its separator kept, and the pattern:
+// the directory's name is not the path's last, so only one full stop of it
+// is dropped, as the host takes "\dir. \*.*".
 void SplitPattern(const char16_t* full, std::u16string* directory, std::u16string* pattern) {
   std::u16string text = full;
   size_t separator = text.find_last_of(u"\\/");
-  *directory = separator == std::u16string::npos ? u"" : text.substr(0, separator);
+  *directory = separator == std::u16string::npos ? u"" : text.substr(0, separator + 1);
   *pattern = separator == std::u16string::npos ? text : text.substr(separator + 1);
 }
 
