@@ -235,7 +235,7 @@ bool InnermostFirst(const std::u16string& a, const std::u16string& b) {
 }
 
 MakePlan ListedPlan(const Comparison& c) {
-  MakePlan plan{false, {}, {}, {}, 0, {}};
+  MakePlan plan{false, {}, {}, {}, {}, 0, {}};
   for (size_t i = 0; i < c.oldTree.entries.size(); ++i) {
     if (c.deleted[i]) plan.deletes.push_back(Written(Old(c, i)));
   }
@@ -262,7 +262,7 @@ std::string WhyNotAll(const Comparison& c) {
 }
 
 MakePlan AllPlan(const Comparison& c) {
-  MakePlan plan{true, {}, {}, {}, 0, {}};
+  MakePlan plan{true, {}, {}, {}, {}, 0, {}};
   std::vector<std::u16string> directories;
   for (size_t i = 0; i < c.newTree.entries.size(); ++i) {
     const TreeEntry& entry = New(c, i);
@@ -305,6 +305,10 @@ bool PlanPackage(const MakeTree& oldTree, const MakeTree& newTree, const MakeCho
   if (settingsDiffer && !choices.replaceSettings) {
     plan->notes.push_back("main.ini: NEW's settings differ from OLD's and are not carried: each panel keeps "
                           "its own (pass --replace-settings to replace them)");
+  }
+  plan->sameAsOld.resize(c.newTree.entries.size());
+  for (size_t i = 0; i < c.newTree.entries.size(); ++i) {
+    plan->sameAsOld[i] = c.counterpart[i] >= 0 && !c.freshAbove[i] && !New(c, i).directory && !c.changed[i];
   }
   for (int i : plan->carried) {
     if (!New(c, static_cast<size_t>(i)).directory) plan->bytes += New(c, static_cast<size_t>(i)).size;

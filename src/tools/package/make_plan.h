@@ -20,6 +20,7 @@ struct MakePlan {
   std::vector<std::u16string> deletes;  // as written: a directory ends with "\"
   std::vector<std::u16string> updates;
   std::vector<int> carried;             // NEW's entries the package holds, a directory first
+  std::vector<char> sameAsOld;          // per NEW entry: a file found to hold OLD's bytes
   long long bytes;                      // of the files carried
   std::vector<std::string> notes;       // what the author should know, the plan being sound
 };

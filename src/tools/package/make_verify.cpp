@@ -1,5 +1,8 @@
 #include "make_verify.h"
 
+#include <unordered_set>
+
+#include "base/wide_string.h"
 #include "make_plan.h"
 #include "package/package_format.h"
 #include "platform/device_locations.h"
@@ -32,20 +35,55 @@ bool SameAsNew(FileSystem* simulated, const std::u16string& path, const TreeEntr
   return read;
 }
 
+std::u16string Folded(std::u16string path) {
+  for (char16_t& c : path) c = FoldCase(c);
+  return path;
+}
+
+// The files the run wrote, copied or moved: every other file of the result
+// is OLD's own, shown through the overlay.
+std::unordered_set<std::u16string> Touched(const std::vector<OverlayChange>& changes) {
+  std::unordered_set<std::u16string> touched;
+  for (const OverlayChange& change : changes) {
+    if (change.error != 0) continue;
+    if (change.kind == OverlayChangeKind::CopyFile || change.kind == OverlayChangeKind::MoveFile) {
+      touched.insert(Folded(change.target));
+    } else if (change.kind == OverlayChangeKind::WriteFile) {
+      touched.insert(Folded(change.path));
+    }
+  }
+  return touched;
+}
+
 struct Comparing {
+  const Verification& verification;
   FileSystem* simulated;
-  const MakeTree& newTree;
-  const std::vector<std::u16string>* settings;
+  std::unordered_set<std::u16string> touched;
   std::vector<char> seen;
   std::vector<std::string>* differences;
 };
+
+// A file the run left alone is OLD's: read on the host, unless make found
+// it equal to NEW's already.
+bool SameAsOld(Comparing* c, const std::u16string& entry, int found, bool* same, std::string* error) {
+  const Verification& v = c->verification;
+  int old = FindEntry(v.oldTree, entry);
+  if (old < 0) {
+    *error = "the simulated " + Utf8(entry) + " comes from neither OLD nor the package";
+    return false;
+  }
+  *same = v.sameAsOld[static_cast<size_t>(found)];
+  return *same || SameContents(v.oldTree.entries[static_cast<size_t>(old)].host,
+                               v.newTree.entries[static_cast<size_t>(found)].host, same, error);
+}
 
 bool CompareEntry(Comparing* c, std::u16string entry, std::string* error) {
   std::u16string path = kApplicationDirectory + entry;
   bool directory = entry.back() == u'\\';
   if (directory) entry.pop_back();
-  int found = FindEntry(c->newTree, entry);
-  const TreeEntry* fresh = found < 0 ? nullptr : &c->newTree.entries[static_cast<size_t>(found)];
+  const MakeTree& newTree = c->verification.newTree;
+  int found = FindEntry(newTree, entry);
+  const TreeEntry* fresh = found < 0 ? nullptr : &newTree.entries[static_cast<size_t>(found)];
   // main.ini keeps the panel's spelling unless NEW's replaces it.
   if (fresh == nullptr || fresh->directory != directory || (fresh->path != entry && !IsSettingsFile(*fresh))) {
     c->differences->push_back(Utf8(entry) + " is left over");
@@ -53,10 +91,13 @@ bool CompareEntry(Comparing* c, std::u16string entry, std::string* error) {
   }
   c->seen[static_cast<size_t>(found)] = 1;
   bool same = true;
+  const std::vector<std::u16string>* settings = c->verification.settings;
   if (IsSettingsFile(*fresh)) {
-    same = c->settings == nullptr || SettingsLines(c->simulated, path) == *c->settings;
-  } else if (!directory && !SameAsNew(c->simulated, path, *fresh, &same, error)) {
-    return false;
+    same = settings == nullptr || SettingsLines(c->simulated, path) == *settings;
+  } else if (!directory) {
+    bool read = c->touched.count(Folded(path)) == 0 ? SameAsOld(c, entry, found, &same, error)
+                                                    : SameAsNew(c->simulated, path, *fresh, &same, error);
+    if (!read) return false;
   }
   if (!same) c->differences->push_back(Utf8(entry) + " differs");
   return true;
@@ -76,15 +117,15 @@ std::vector<std::u16string> SettingsLines(FileSystem* fileSystem, const std::u16
   return lines;
 }
 
-bool VerifyPackage(const char* oldDir, const std::string& packageDir, const MakeTree& newTree,
-                   const std::vector<std::u16string>* settings, std::vector<std::string>* differences,
+bool VerifyPackage(const Verification& verification, std::vector<std::string>* differences,
                    std::string* error) {
   SimulatedDevice device;
-  DeviceSetup setup{nullptr, packageDir.c_str(), PackagePlace::Card, oldDir};
+  DeviceSetup setup{nullptr, verification.packageDir.c_str(), PackagePlace::Card, verification.oldDir};
   RunRecord record;
   if (!OpenSimulatedDevice(setup, &device, error)) return false;
   bool ran = RunUpdaterOn(&device, RunOptions{nullptr, nullptr, nullptr}, &record, error);
-  Comparing comparing{&device.overlay.fileSystem, newTree, settings,
+  const MakeTree& newTree = verification.newTree;
+  Comparing comparing{verification, &device.overlay.fileSystem, Touched(record.changes),
                       std::vector<char>(newTree.entries.size()), differences};
   if (ran) {
     for (const std::u16string& entry : ListTree(comparing.simulated, kApplicationDirectory)) {

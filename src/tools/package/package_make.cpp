@@ -285,8 +285,9 @@ int RunMake(const MakeArguments& arguments) {
     return Failed(staging, reason, kToolUsageStatus);
   }
   std::vector<std::string> differences;
-  if (!VerifyPackage(arguments.oldDir, staging, newTree, compareSettings ? &settings : nullptr, &differences,
-                     &reason)) {
+  Verification verification{arguments.oldDir, staging, oldTree, newTree, plan.sameAsOld,
+                            compareSettings ? &settings : nullptr};
+  if (!VerifyPackage(verification, &differences, &reason)) {
     return Failed(staging, reason, kToolUsageStatus);
   }
   for (const std::string& difference : differences) {
