@@ -99,6 +99,12 @@ bool IsNewer(const MakeArguments& arguments, const VersionNumber& version, const
   return false;
 }
 
+// The path with links resolved and no final separator.
+fs::path Resolved(const char* path, std::error_code* failure) {
+  fs::path resolved = fs::weakly_canonical(path, *failure).lexically_normal();
+  return resolved.has_filename() ? resolved : resolved.parent_path();
+}
+
 bool Inside(const fs::path& path, const fs::path& directory) {
   auto [end, at] = std::mismatch(directory.begin(), directory.end(), path.begin(), path.end());
   return end == directory.end();
@@ -107,9 +113,9 @@ bool Inside(const fs::path& path, const fs::path& directory) {
 // OUT is new or empty, and neither tree holds it.
 bool OutPlaced(const MakeArguments& arguments, std::string* reason) {
   std::error_code failure;
-  fs::path out = fs::weakly_canonical(arguments.outDir, failure);
+  fs::path out = Resolved(arguments.outDir, &failure);
   for (const char* tree : {arguments.oldDir, arguments.newDir}) {
-    fs::path directory = fs::weakly_canonical(tree, failure);
+    fs::path directory = Resolved(tree, &failure);
     if (!failure && Inside(out, directory)) {
       *reason = std::string(arguments.outDir) + " lies inside " + tree + ": write the package elsewhere";
       return false;
