@@ -26,7 +26,7 @@ struct MakeTree {
 };
 
 // Reads the tree at root; role ("OLD", "NEW") names it in the reason given
-// when it holds what no panel can: a link, a special file, a name the
+// when it holds what no panel can: a link, a FIFO or device node, a name the
 // device cannot hold, two names differing only in letter case, or a package
 // description or checksum list of its own at the top.
 bool ReadMakeTree(const std::string& root, const char* role, MakeTree* tree, std::string* reason);
