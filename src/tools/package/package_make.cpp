@@ -231,9 +231,13 @@ int Refuse(const std::string& reason) {
   return kToolUsageStatus;
 }
 
-// The settings main.ini must hold after the run, or false when not compared.
-bool ExpectedSettings(const MakeArguments& arguments, const MakeTree& oldTree, bool* differ,
-                      std::vector<std::u16string>* expected, std::string* error) {
+struct Settings {
+  bool differ;                           // NEW's from OLD's
+  bool compared;                         // after the run; not when OLD has no main.ini to keep
+  std::vector<std::u16string> expected;  // what main.ini then holds
+};
+
+bool ReadSettings(const MakeArguments& arguments, const MakeTree& oldTree, Settings* settings, std::string* error) {
   HostTree oldHost;
   HostTree newHost;
   if (!OpenHostTree(arguments.oldDir, &oldHost, error) || !OpenHostTree(arguments.newDir, &newHost, error)) {
@@ -242,11 +246,10 @@ bool ExpectedSettings(const MakeArguments& arguments, const MakeTree& oldTree, b
   std::u16string path = u"\\" + LastName(kInstalledStatePath);
   std::vector<std::u16string> old = SettingsLines(&oldHost.fileSystem, path);
   std::vector<std::u16string> fresh = SettingsLines(&newHost.fileSystem, path);
-  *differ = old != fresh;
   // A panel without main.ini gets one holding only what the run records.
-  bool oldHasSettings = FindEntry(oldTree, path.substr(1)) >= 0;
-  *expected = arguments.replaceSettings ? fresh : old;
-  return arguments.replaceSettings || oldHasSettings;
+  bool kept = FindEntry(oldTree, path.substr(1)) >= 0;
+  *settings = Settings{old != fresh, arguments.replaceSettings || kept, arguments.replaceSettings ? fresh : old};
+  return true;
 }
 
 int Failed(const std::string& staging, const std::string& reason, int status) {
@@ -276,15 +279,15 @@ int RunMake(const MakeArguments& arguments) {
     return Refuse("NEW has no " + Utf8(settingsName) + ": a panel needs one to tell its version");
   }
   Installed installed;
-  bool differ = false;
-  std::vector<std::u16string> settings;
-  if (!ReadInstalled(arguments.oldDir, &installed, &reason)) return Refuse(reason);
-  if (!IsNewer(arguments, version, time, installed, &reason)) return Refuse(reason);
-  bool compareSettings = ExpectedSettings(arguments, oldTree, &differ, &settings, &reason);
-  if (!reason.empty()) return Refuse(reason);
+  Settings settings;
+  if (!ReadInstalled(arguments.oldDir, &installed, &reason) ||
+      !IsNewer(arguments, version, time, installed, &reason) ||
+      !ReadSettings(arguments, oldTree, &settings, &reason)) {
+    return Refuse(reason);
+  }
   MakePlan plan;
   MakeChoices choices{arguments.deleteDatabase, arguments.replaceSettings};
-  if (!PlanPackage(oldTree, newTree, choices, differ, &plan, &reason)) return Refuse(reason);
+  if (!PlanPackage(oldTree, newTree, choices, settings.differ, &plan, &reason)) return Refuse(reason);
   std::string staging;
   if (!MakeStaging(arguments, &staging, &reason) ||
       !WritePackage(arguments, newTree, plan, Description(arguments, installed, plan), staging, &reason)) {
@@ -292,7 +295,7 @@ int RunMake(const MakeArguments& arguments) {
   }
   std::vector<std::string> differences;
   Verification verification{arguments.oldDir, staging, oldTree, newTree, plan.sameAsOld,
-                            compareSettings ? &settings : nullptr};
+                            settings.compared ? &settings.expected : nullptr};
   if (!VerifyPackage(verification, &differences, &reason)) {
     return Failed(staging, reason, kToolUsageStatus);
   }
