@@ -39,8 +39,8 @@ struct Comparison {
   const MakeTree& oldTree;
   const MakeTree& newTree;
   MakeChoices choices;
-  std::vector<char> replaced, gone, deleted, deleteInside;      // OLD
-  std::vector<int> counterpart;                                  // NEW: OLD's entry or -1
+  std::vector<char> replaced, gone, deleted, deleteInside;         // OLD
+  std::vector<int> counterpart;                                    // NEW: OLD's entry or -1
   std::vector<char> freshAbove, changed, whole, emitted, carried;  // NEW
 };
 
@@ -74,7 +74,8 @@ void FindDeletes(Comparison* c) {
     c->deleted[i] = c->gone[i] && !reached[i];
   }
   for (size_t i = count; i-- > 0;) {
-    if (Old(*c, i).parent >= 0) c->deleteInside[static_cast<size_t>(Old(*c, i).parent)] |= c->deleted[i] || c->deleteInside[i];
+    if (Old(*c, i).parent >= 0)
+      c->deleteInside[static_cast<size_t>(Old(*c, i).parent)] |= c->deleted[i] || c->deleteInside[i];
   }
 }
 
@@ -102,7 +103,8 @@ bool FindChanges(Comparison* c, std::string* error) {
     ShowProgress("comparing", static_cast<long long>(k), static_cast<long long>(compared.size()));
     const TreeEntry& entry = New(*c, compared[k]);
     bool same = true;
-    if (!SameContents(Old(*c, static_cast<size_t>(c->counterpart[compared[k]])).host, entry.host, &same, error)) {
+    if (!SameContents(Old(*c, static_cast<size_t>(c->counterpart[compared[k]])).host, entry.host, &same,
+                      error)) {
       EndProgress();
       return false;
     }
@@ -140,7 +142,8 @@ void FindCopies(Comparison* c) {
   c->carried.assign(count, 0);
   for (size_t i = 0; i < count; ++i) {
     const TreeEntry& entry = New(*c, i);
-    bool inherited = entry.parent >= 0 && !StartsWithFullStop(entry) && c->carried[static_cast<size_t>(entry.parent)];
+    bool inherited =
+        entry.parent >= 0 && !StartsWithFullStop(entry) && c->carried[static_cast<size_t>(entry.parent)];
     c->emitted[i] = !inherited && (c->freshAbove[i] || (entry.directory ? c->whole[i] : c->changed[i]));
     c->carried[i] = c->emitted[i] || inherited;
   }
@@ -155,14 +158,16 @@ bool KeepsDatabase(const Comparison& c, std::string* reason) {
   if (c.choices.deleteDatabase) return true;
   for (size_t i = 0; i < c.oldTree.entries.size(); ++i) {
     if (c.gone[i] && InDatabase(Old(c, i))) {
-      return Refuse(reason, "removing " + Utf8(Written(Old(c, i))) +
-                                " changes the panels' database; pass --delete-database to let the package do it");
+      return Refuse(reason,
+                    "removing " + Utf8(Written(Old(c, i))) +
+                        " changes the panels' database; pass --delete-database to let the package do it");
     }
   }
   for (size_t i = 0; i < c.newTree.entries.size(); ++i) {
     if (c.carried[i] && InDatabase(New(c, i))) {
-      return Refuse(reason, Utf8(Written(New(c, i))) +
-                                " would replace the panels' database; pass --delete-database to let the package do it");
+      return Refuse(
+          reason, Utf8(Written(New(c, i))) +
+                      " would replace the panels' database; pass --delete-database to let the package do it");
     }
   }
   return true;
@@ -173,7 +178,8 @@ bool KeepsDatabase(const Comparison& c, std::string* reason) {
 bool ListedCopiesHold(const Comparison& c, std::string* reason) {
   for (size_t i = 0; i < c.oldTree.entries.size(); ++i) {
     if (c.deleted[i] && !Old(c, i).directory && Old(c, i).readOnly) {
-      return Refuse(reason, "OLD's " + Utf8(Old(c, i).path) + " is read-only: a panel does not delete it by name");
+      return Refuse(reason,
+                    "OLD's " + Utf8(Old(c, i).path) + " is read-only: a panel does not delete it by name");
     }
   }
   for (size_t i = 0; i < c.newTree.entries.size(); ++i) {
@@ -181,10 +187,12 @@ bool ListedCopiesHold(const Comparison& c, std::string* reason) {
     int found = c.counterpart[i];
     if (!c.carried[i]) continue;
     if (IsTopUpdater(entry)) {
-      return Refuse(reason, Utf8(kUpdaterName) + " changes: a listed copy over the running Updater fails the "
-                                                 "update, and \"all\" would leave update.ini in the application directory");
+      return Refuse(reason, Utf8(kUpdaterName) +
+                                " changes: a listed copy over the running Updater fails the "
+                                "update, and \"all\" would leave update.ini in the application directory");
     }
-    if (!entry.directory && found >= 0 && !c.gone[static_cast<size_t>(found)] && Old(c, static_cast<size_t>(found)).readOnly) {
+    if (!entry.directory && found >= 0 && !c.gone[static_cast<size_t>(found)] &&
+        Old(c, static_cast<size_t>(found)).readOnly) {
       return Refuse(reason, "OLD's " + Utf8(entry.path) + " is read-only: a panel refuses to overwrite it");
     }
   }
@@ -192,7 +200,8 @@ bool ListedCopiesHold(const Comparison& c, std::string* reason) {
 }
 
 bool PathFits(const TreeEntry& entry, std::string* reason) {
-  int formed = kLongestPackageDirectory + static_cast<int>(Written(entry).size()) + (entry.directory ? kSearchSuffix : 0);
+  int formed = kLongestPackageDirectory + static_cast<int>(Written(entry).size()) +
+               (entry.directory ? kSearchSuffix : 0);
   if (formed < kPathCapacity) return true;
   return Refuse(reason, Utf8(Written(entry)) + " cannot fit the device's 260-character paths");
 }
@@ -219,7 +228,9 @@ bool Fits(const Comparison& c, const MakePlan& plan, std::string* reason) {
   return true;
 }
 
-bool NoCaseLess(const std::u16string& a, const std::u16string& b) { return WideCompareNoCase(a.c_str(), b.c_str()) < 0; }
+bool NoCaseLess(const std::u16string& a, const std::u16string& b) {
+  return WideCompareNoCase(a.c_str(), b.c_str()) < 0;
+}
 
 bool Below(const std::u16string& entry, const std::u16string& directory) {
   return directory.back() == u'\\' && entry.size() > directory.size() &&
@@ -280,7 +291,8 @@ MakePlan AllPlan(const Comparison& c) {
 }  // namespace
 
 bool IsSettingsFile(const TreeEntry& entry) {
-  return entry.parent < 0 && WideCompareNoCase(entry.path.c_str(), LastName(kInstalledStatePath).c_str()) == 0;
+  return entry.parent < 0 &&
+         WideCompareNoCase(entry.path.c_str(), LastName(kInstalledStatePath).c_str()) == 0;
 }
 
 bool PlanPackage(const MakeTree& oldTree, const MakeTree& newTree, const MakeChoices& choices,
@@ -303,8 +315,9 @@ bool PlanPackage(const MakeTree& oldTree, const MakeTree& newTree, const MakeCho
                           "): NEW's main.ini is copied over the panels' own instead");
   }
   if (settingsDiffer && !choices.replaceSettings) {
-    plan->notes.push_back("main.ini: NEW's settings differ from OLD's and are not carried: each panel keeps "
-                          "its own (pass --replace-settings to replace them)");
+    plan->notes.push_back(
+        "main.ini: NEW's settings differ from OLD's and are not carried: each panel keeps "
+        "its own (pass --replace-settings to replace them)");
   }
   plan->sameAsOld.resize(c.newTree.entries.size());
   for (size_t i = 0; i < c.newTree.entries.size(); ++i) {

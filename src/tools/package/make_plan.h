@@ -19,10 +19,10 @@ struct MakePlan {
   bool deleteAll;
   std::vector<std::u16string> deletes;  // as written: a directory ends with "\"
   std::vector<std::u16string> updates;
-  std::vector<int> carried;             // NEW's entries the package holds, a directory first
-  std::vector<char> sameAsOld;          // per NEW entry: a file found to hold OLD's bytes
-  long long bytes;                      // of the files carried
-  std::vector<std::string> notes;       // what the author should know, the plan being sound
+  std::vector<int> carried;        // NEW's entries the package holds, a directory first
+  std::vector<char> sameAsOld;     // per NEW entry: a file found to hold OLD's bytes
+  long long bytes;                 // of the files carried
+  std::vector<std::string> notes;  // what the author should know, the plan being sound
 };
 
 // false with the reason when OLD cannot become NEW without harm.

@@ -52,10 +52,12 @@ bool Refuse(Walk* walk, const std::string& host, const std::string& why) {
 }
 
 bool AddEntry(Walk* walk, TreeEntry entry) {
-  auto [at, added] = walk->tree->byKey.emplace(Folded(entry.path), static_cast<int>(walk->tree->entries.size()));
+  auto [at, added] =
+      walk->tree->byKey.emplace(Folded(entry.path), static_cast<int>(walk->tree->entries.size()));
   if (!added) {
-    return Refuse(walk, entry.host, "whose name differs from " + walk->tree->entries[at->second].host +
-                                        " only in letter case: the card's file system keeps one of them");
+    return Refuse(walk, entry.host,
+                  "whose name differs from " + walk->tree->entries[at->second].host +
+                      " only in letter case: the card's file system keeps one of them");
   }
   bool top = entry.parent < 0;
   if (top && (WideCompareNoCase(entry.path.c_str(), kPackageDescriptionName) == 0 ||
@@ -75,12 +77,15 @@ bool WalkDirectory(Walk* walk, const std::string& host, const std::u16string& pr
     std::string path = host + "/" + found->d_name;
     std::u16string name;
     if (!DeviceName(found->d_name, &name)) {
-      return Refuse(walk, path, "a name no panel can hold (a backslash, not UTF-8, too long, or ending "
-                                "in a full stop or blank, which the device drops)");
+      return Refuse(walk, path,
+                    "a name no panel can hold (a backslash, not UTF-8, too long, or ending "
+                    "in a full stop or blank, which the device drops)");
     }
     struct stat status;
-    if (lstat(path.c_str(), &status) != 0) return Refuse(walk, path, std::string("which cannot be read: ") + strerror(errno));
-    if (S_ISLNK(status.st_mode)) return Refuse(walk, path, "a symbolic link: a panel has none; copy what it names instead");
+    if (lstat(path.c_str(), &status) != 0)
+      return Refuse(walk, path, std::string("which cannot be read: ") + strerror(errno));
+    if (S_ISLNK(status.st_mode))
+      return Refuse(walk, path, "a symbolic link: a panel has none; copy what it names instead");
     bool isDirectory = S_ISDIR(status.st_mode);
     if (!isDirectory && !S_ISREG(status.st_mode)) return Refuse(walk, path, "neither a file nor a directory");
     if (isDirectory) subdirectories.push_back(static_cast<int>(walk->tree->entries.size()));

@@ -85,7 +85,8 @@ bool CompareEntry(Comparing* c, std::u16string entry, std::string* error) {
   int found = FindEntry(newTree, entry);
   const TreeEntry* fresh = found < 0 ? nullptr : &newTree.entries[static_cast<size_t>(found)];
   // main.ini keeps the panel's spelling unless NEW's replaces it.
-  if (fresh == nullptr || fresh->directory != directory || (fresh->path != entry && !IsSettingsFile(*fresh))) {
+  if (fresh == nullptr || fresh->directory != directory ||
+      (fresh->path != entry && !IsSettingsFile(*fresh))) {
     c->differences->push_back(Utf8(entry) + " is left over");
     return true;
   }
@@ -111,7 +112,8 @@ std::vector<std::u16string> SettingsLines(FileSystem* fileSystem, const std::u16
   for (std::u16string line : ReadProfileLines(fileSystem, path.c_str())) {
     if (!line.empty() && line.back() == u'\n') line.pop_back();
     if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), kMainSection);
-    bool recorded = inMain && (EntryValue(line.c_str(), kVersionKey) || EntryValue(line.c_str(), kUpdateTimeKey));
+    bool recorded =
+        inMain && (EntryValue(line.c_str(), kVersionKey) || EntryValue(line.c_str(), kUpdateTimeKey));
     if (!recorded && !IsIgnoredLine(line.c_str())) lines.push_back(line);
   }
   return lines;

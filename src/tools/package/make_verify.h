@@ -18,7 +18,7 @@ struct Verification {
   std::string packageDir;
   const MakeTree& oldTree;
   const MakeTree& newTree;
-  const std::vector<char>& sameAsOld;  // per NEW entry: a file found to hold OLD's bytes
+  const std::vector<char>& sameAsOld;           // per NEW entry: a file found to hold OLD's bytes
   const std::vector<std::u16string>* settings;  // what main.ini must then hold, or nullptr
 };
 

@@ -43,7 +43,8 @@ bool ValuesReadAsWritten(const MakeArguments& arguments, VersionNumber* version,
   FormatVersion(version, text, kTextCapacity);
   if (!parsed || Utf8(text) != arguments.version) {
     *reason = std::string("--version ") + arguments.version + " would be read by the panel as " +
-              (parsed ? Utf8(text) : "0.0.0") + ": write X.Y.Z, three decimal numbers from 0 to 255 "
+              (parsed ? Utf8(text) : "0.0.0") +
+              ": write X.Y.Z, three decimal numbers from 0 to 255 "
               "without leading zeros";
     return false;
   }
@@ -93,8 +94,9 @@ bool IsNewer(const MakeArguments& arguments, const VersionNumber& version, const
   if (IsNewerPackage(order, PackageInstructions::Some)) return true;
   *reason = "version " + std::string(arguments.version) + " is not newer than OLD's " + installed.versionText;
   if (order == PackageOrder::SameVersionNotLater) {
-    *reason += ", and " + (arguments.time == nullptr ? std::string("no --time is given")
-                                                      : "--time is not later than OLD's " + installed.timeText);
+    *reason +=
+        ", and " + (arguments.time == nullptr ? std::string("no --time is given")
+                                              : "--time is not later than OLD's " + installed.timeText);
   }
   return false;
 }
@@ -129,8 +131,8 @@ bool OutPlaced(const MakeArguments& arguments, std::string* reason) {
 }
 
 std::string Description(const MakeArguments& arguments, const Installed& installed, const MakePlan& plan) {
-  std::string text = "[Main]\r\n" + Utf8(PackageBaseLine(Wide(installed.versionText))) + "\r\nVersion=" +
-                     arguments.version + "\r\n";
+  std::string text = "[Main]\r\n" + Utf8(PackageBaseLine(Wide(installed.versionText))) +
+                     "\r\nVersion=" + arguments.version + "\r\n";
   if (arguments.time != nullptr) text += "Update Time=" + std::string(arguments.time) + "\r\n";
   text += "Delete=" + (plan.deleteAll ? Utf8(kAllKeyword) : std::to_string(plan.deletes.size())) + "\r\n";
   if (arguments.deleteDatabase) text += Utf8(kDeleteDatabaseKey) + "=" + Utf8(kTrueKeyword) + "\r\n";
@@ -206,23 +208,25 @@ nlohmann::json Names(const std::vector<std::u16string>& list) {
 }
 
 void Print(const MakeArguments& arguments, const Installed& installed, const MakePlan& plan) {
-  for (const std::string& note : plan.notes) fprintf(stderr, "nimbora-package make: note: %s\n", note.c_str());
+  for (const std::string& note : plan.notes)
+    fprintf(stderr, "nimbora-package make: note: %s\n", note.c_str());
   std::string deletes = plan.deleteAll ? Utf8(kAllKeyword) : std::to_string(plan.deletes.size());
   if (!arguments.json) {
     printf("%s: Delete=%s, Update=%zu\n", arguments.outDir, deletes.c_str(), plan.updates.size());
     return;
   }
-  nlohmann::json out{{"out", arguments.outDir},
-                     {"version", arguments.version},
-                     {"time", arguments.time != nullptr ? nlohmann::json(arguments.time) : nlohmann::json()},
-                     {"base", installed.versionText},
-                     {"delete", plan.deleteAll ? nlohmann::json(deletes) : nlohmann::json(plan.deletes.size())},
-                     {"update", plan.updates.size()},
-                     {"deletes", Names(plan.deletes)},
-                     {"updates", Names(plan.updates)},
-                     {"bytes", plan.bytes},
-                     {"checksums", arguments.checksums},
-                     {"notes", plan.notes}};
+  nlohmann::json out{
+      {"out", arguments.outDir},
+      {"version", arguments.version},
+      {"time", arguments.time != nullptr ? nlohmann::json(arguments.time) : nlohmann::json()},
+      {"base", installed.versionText},
+      {"delete", plan.deleteAll ? nlohmann::json(deletes) : nlohmann::json(plan.deletes.size())},
+      {"update", plan.updates.size()},
+      {"deletes", Names(plan.deletes)},
+      {"updates", Names(plan.updates)},
+      {"bytes", plan.bytes},
+      {"checksums", arguments.checksums},
+      {"notes", plan.notes}};
   printf("%s\n", out.dump().c_str());
 }
 
@@ -237,7 +241,8 @@ struct Settings {
   std::vector<std::u16string> expected;  // what main.ini then holds
 };
 
-bool ReadSettings(const MakeArguments& arguments, const MakeTree& oldTree, Settings* settings, std::string* error) {
+bool ReadSettings(const MakeArguments& arguments, const MakeTree& oldTree, Settings* settings,
+                  std::string* error) {
   HostTree oldHost;
   HostTree newHost;
   if (!OpenHostTree(arguments.oldDir, &oldHost, error) || !OpenHostTree(arguments.newDir, &newHost, error)) {
@@ -248,7 +253,8 @@ bool ReadSettings(const MakeArguments& arguments, const MakeTree& oldTree, Setti
   std::vector<std::u16string> fresh = SettingsLines(&newHost.fileSystem, path);
   // A panel without main.ini gets one holding only what the run records.
   bool kept = FindEntry(oldTree, path.substr(1)) >= 0;
-  *settings = Settings{old != fresh, arguments.replaceSettings || kept, arguments.replaceSettings ? fresh : old};
+  *settings =
+      Settings{old != fresh, arguments.replaceSettings || kept, arguments.replaceSettings ? fresh : old};
   return true;
 }
 
@@ -294,8 +300,9 @@ int RunMake(const MakeArguments& arguments) {
     return Failed(staging, reason, kToolUsageStatus);
   }
   std::vector<std::string> differences;
-  Verification verification{arguments.oldDir, staging, oldTree, newTree, plan.sameAsOld,
-                            settings.compared ? &settings.expected : nullptr};
+  Verification verification{arguments.oldDir, staging,
+                            oldTree,          newTree,
+                            plan.sameAsOld,   settings.compared ? &settings.expected : nullptr};
   if (!VerifyPackage(verification, &differences, &reason)) {
     return Failed(staging, reason, kToolUsageStatus);
   }
