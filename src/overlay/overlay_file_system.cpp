@@ -11,9 +11,11 @@ namespace nimbora {
 
 namespace {
 
-// A file's bytes, read from the lower file system only when first needed.
-// Open streams share it, so a copy over the file or a cut shows through them
-// as it does on the device, and a deleted file stays readable while open.
+// A file's bytes, read from the lower file system only when first changed:
+// until then a read streams the lower file and a copy takes the reference,
+// so a run over a large tree holds no file of it. Open streams share it, so
+// a copy over the file or a cut shows through them as it does on the device,
+// and a deleted file stays readable while open.
 struct FileContent {
   std::string data;
   bool loaded;
@@ -39,6 +41,10 @@ struct OverlayStream {
   bool writable;
   bool recorded;  // its first change is in the record already
   std::u16string path;
+  // Reading a lower file the content still refers to: the lower stream, where it stands.
+  Stream* lower;
+  FileContent opened;
+  long long lowerPosition;
 };
 
 struct OverlaySearch {
@@ -201,6 +207,17 @@ bool Load(FileContent* content) {
 // A file whose lower copy cannot be read counts as refused.
 uint32_t LoadOrRefuse(Node* node) { return Load(node->content.get()) ? 0 : kErrorAccessDenied; }
 
+// The file's size, or -1 when its lower copy cannot be read.
+long long SizeOf(const FileContent& content) {
+  if (content.loaded) return static_cast<long long>(content.data.size());
+  FileSystem* lower = content.lower;
+  Stream* stream = lower->open(lower, content.lowerPath.c_str(), u"r");
+  if (stream == nullptr) return -1;
+  long long size = lower->seek(lower, stream, 0, kSeekEnd) ? lower->tell(lower, stream) : -1;
+  lower->close(lower, stream);
+  return size;
+}
+
 uint32_t AttributesOf(const Node* node) {
   uint32_t attributes = node->directory ? kAttributeDirectory : 0;
   if (node->readOnly) attributes |= kAttributeReadOnly;
@@ -242,7 +259,7 @@ uint32_t OpenTarget(FileSystem* self, const Lookup& lookup, bool writable, bool 
     return 0;
   }
   if ((*file)->directory || (writable && (*file)->readOnly)) return kErrorAccessDenied;
-  if (!creates) return LoadOrRefuse(*file);
+  if (!creates) return writable ? LoadOrRefuse(*file) : 0;
   *(*file)->content = FileContent{{}, true, nullptr, {}};
   (void)self;
   return 0;
@@ -267,11 +284,40 @@ Stream* OverlayOpen(FileSystem* self, const char16_t* path, const char16_t* mode
     Fail(self, error);
     return nullptr;
   }
-  return AsStream(new OverlayStream{file->content, 0, writable, creates, path});
+  const FileContent& content = *file->content;
+  FileContent reference{{}, content.loaded, content.lower, content.lowerPath};
+  OverlayStream* open = new OverlayStream{file->content, 0, writable, creates, path, nullptr, reference, 0};
+  FileSystem* lower = open->opened.lower;
+  if (!open->opened.loaded) open->lower = lower->open(lower, open->opened.lowerPath.c_str(), u"r");
+  if (!open->opened.loaded && open->lower == nullptr) {
+    delete open;
+    Fail(self, kErrorAccessDenied);
+    return nullptr;
+  }
+  return AsStream(open);
+}
+
+// Whether the stream still reads the lower file it opened: no change and no
+// copy over the file since.
+bool ReadsLower(const OverlayStream* open) {
+  const FileContent& content = *open->content;
+  return open->lower != nullptr && !content.loaded && content.lower == open->opened.lower &&
+         content.lowerPath == open->opened.lowerPath;
+}
+
+size_t ReadLower(OverlayStream* open, void* buffer, size_t size) {
+  FileSystem* lower = open->opened.lower;
+  if (open->lowerPosition != open->position && !lower->seek(lower, open->lower, open->position, kSeekSet)) return 0;
+  size_t count = lower->read(lower, open->lower, buffer, size);
+  open->position += static_cast<long long>(count);
+  open->lowerPosition = open->position;
+  return count;
 }
 
 size_t OverlayRead(FileSystem*, Stream* stream, void* buffer, size_t size) {
   OverlayStream* open = StreamOf(stream);
+  if (ReadsLower(open)) return ReadLower(open, buffer, size);
+  if (!Load(open->content.get())) return 0;
   const std::string& data = open->content->data;
   if (open->position >= static_cast<long long>(data.size())) return 0;
   size_t count = std::min(size, data.size() - static_cast<size_t>(open->position));
@@ -290,6 +336,7 @@ void WriteAt(std::string* data, long long position, const void* bytes, size_t si
 size_t OverlayWrite(FileSystem* self, Stream* stream, const void* data, size_t size) {
   OverlayStream* open = StreamOf(stream);
   if (!open->writable) return Fail(self, kErrorGeneralFailure);
+  if (!Load(open->content.get())) return Fail(self, kErrorAccessDenied);  // a copy over it since
   RecordFirstWrite(self, open);
   WriteAt(&open->content->data, open->position, data, size);
   open->position += static_cast<long long>(size);
@@ -300,7 +347,7 @@ int OverlaySeek(FileSystem* self, Stream* stream, long long offset, int origin) 
   OverlayStream* open = StreamOf(stream);
   long long base = 0;
   if (origin == kSeekCurrent) base = open->position;
-  else if (origin == kSeekEnd) base = static_cast<long long>(open->content->data.size());
+  else if (origin == kSeekEnd) base = std::max(SizeOf(*open->content), 0LL);
   else if (origin != kSeekSet) return Fail(self, kErrorInvalidParameter);
   if (base + offset < 0) return Fail(self, kErrorNegativeSeek);
   open->position = base + offset;
@@ -310,7 +357,9 @@ int OverlaySeek(FileSystem* self, Stream* stream, long long offset, int origin) 
 long long OverlayTell(FileSystem*, Stream* stream) { return StreamOf(stream)->position; }
 
 int OverlayClose(FileSystem*, Stream* stream) {
-  delete StreamOf(stream);
+  OverlayStream* open = StreamOf(stream);
+  if (open->lower != nullptr) open->opened.lower->close(open->opened.lower, open->lower);
+  delete open;
   return 1;
 }
 
@@ -415,7 +464,7 @@ uint32_t CopyError(const Lookup& from, const Lookup& to) {
   if (target == nullptr && to.parent == nullptr) return kErrorPathNotFound;
   if (target != nullptr && (target->directory || target->readOnly)) return kErrorAccessDenied;
   if (target == from.node) return kErrorSharingViolation;
-  return LoadOrRefuse(from.node);
+  return SizeOf(*from.node->content) >= 0 ? 0 : kErrorAccessDenied;
 }
 
 void CopyContent(const Lookup& from, const Lookup& to, OverlayChange* change) {
@@ -424,7 +473,7 @@ void CopyContent(const Lookup& from, const Lookup& to, OverlayChange* change) {
   if (target == nullptr) target = Attach(to.parent, NewNode(to.parent, to.name, false));
   *target->content = *from.node->content;
   target->readOnly = from.node->readOnly;
-  change->bytes = static_cast<long long>(target->content->data.size());
+  change->bytes = SizeOf(*target->content);
 }
 
 int OverlayCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {

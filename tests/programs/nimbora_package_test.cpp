@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -7,6 +8,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <map>
 #include <random>
 #include <set>
@@ -167,12 +171,17 @@ TEST_F(NimboraPackageTest, AMadePackageAppliedByARealRunYieldsNew) {
     for (int i = 0; i < 8; ++i) random.Add(&old, i % 3 == 0);
     Files fresh = old;
     for (int i = 0; i < 5; ++i) random.Mutate(&fresh);
-    fresh["main.ini"] = Settings("1.0.1", seed % 2 == 0 ? "New" : "Old");
+    // Each panel keeps its settings and its database unless the author says otherwise.
+    bool replace = seed % 2 == 0;
+    fresh["main.ini"] = Settings("1.0.1", replace ? "New" : "Old");
+    std::string flags = replace ? " --replace-settings" : "";
+    if (fresh["Database/records.csv"] != old["Database/records.csv"]) flags += " --delete-database";
     std::string run = "run" + std::to_string(seed);
     WriteTree(run + "/old", old);
     WriteTree(run + "/new", fresh);
     Outcome made = Run(kProgram, "make --from " + Quoted(run + "/old") + " --to " + Quoted(run + "/new") +
-                                     " --version 1.0.1 --time '2026-12-01 10:00:00' " + Quoted(run + "/out"));
+                                     " --version 1.0.1 --time '2026-12-01 10:00:00'" + flags + " " +
+                                     Quoted(run + "/out"));
     ASSERT_EQ(made.status, 0) << made.errors;
     MakeHostDirectory(run + "/device/ResidentFlash");
     MakeHostDirectory(run + "/device/Storage Card");
@@ -184,33 +193,165 @@ TEST_F(NimboraPackageTest, AMadePackageAppliedByARealRunYieldsNew) {
   }
 }
 
-TEST_F(NimboraPackageTest, MakeRefusesWhatTheFormatCannotExpress) {
-  Files old{{"main.ini", Settings("1.0.0", "Old")}, {"Database/Param.dat", "p"}, {"Update.exe", "u1"}};
-  WriteTree("old", old);
+// Each row changes a copy of OLD into NEW (and may change OLD): make either
+// writes a verified package or refuses with the reason and writes nothing.
+TEST_F(NimboraPackageTest, MakeRefusesWhatWouldHarmAPanel) {
+  Files old{{"main.ini", Settings("1.0.0", "Old")},
+            {"Database/Param.dat", "p"},
+            {"Database/records.csv", "r1\r\n"},
+            {"Update.exe", "u1"},
+            {"notes.txt", "n1"}};
+  using Edit = std::function<void(const std::string& run)>;
+  auto put = [this](const std::string& path, const std::string& bytes) -> Edit {
+    return [=](const std::string& run) { WriteHostFile(run + "/new/" + path, bytes); };
+  };
+  auto remove = [this](const std::string& path) -> Edit {
+    return [=](const std::string& run) { fs::remove(HostPath(run + "/new/" + path)); };
+  };
   struct Case {
     const char* name;
-    std::string path;
-    const char* flags;
+    Edit edit;
+    std::string flags;
     int status;
     const char* message;
+    std::string out = "out";
   } cases[] = {
-      {"param changed", "Database/Param.dat", "", 2, "--delete-database"},
-      {"param with the flag", "Database/Param.dat", "--delete-database", 0, ""},
-      {"updater changed", "Update.exe", "", 2, "Update.exe"},
-      {"path too long", std::string(200, 'd') + "/" + std::string(40, 'f'), "", 2, "cannot fit"},
+      {"param changed", put("Database/Param.dat", "changed"), "", 2, "--delete-database"},
+      {"param with the flag", put("Database/Param.dat", "changed"), "--delete-database", 0, ""},
+      {"records changed", put("Database/records.csv", "r2"), "", 2, "Database\\records.csv would replace"},
+      {"records removed", remove("Database/records.csv"), "", 2, "removing Database\\records.csv"},
+      {"records removed with the flag", remove("Database/records.csv"), "--delete-database", 0, ""},
+      {"settings changed", put("main.ini", Settings("1.0.1", "New")), "", 0, "pass --replace-settings"},
+      {"updater changed", put("Update.exe", "u2"), "", 2, "Update.exe"},
+      {"path too long", put(std::string(200, 'd') + "/" + std::string(40, 'f'), "x"), "", 2, "cannot fit"},
+      {"version part over 255", put("notes.txt", "n2"), "--version 1.2.300", 2, "read by the panel as 1.2.44"},
+      {"version of one number", put("notes.txt", "n2"), "--version 12345", 2, "as 57.0.0"},
+      {"version not newer", put("notes.txt", "n2"), "--version 1.0.0", 2,
+       "version 1.0.0 is not newer than OLD's 1.0.0, and no --time"},
+      {"time with a T", put("notes.txt", "n2"), "--time 2026-11-20T14:05:00", 2, "\"2026-11-20 0:00:00\""},
+      {"read-only file overwritten",
+       [this](const std::string& run) {
+         SetHostReadOnly(run + "/old/notes.txt", true);
+         WriteHostFile(run + "/new/notes.txt", "n2");
+       },
+       "", 2, "OLD's notes.txt is read-only: a panel refuses to overwrite it"},
+      {"read-only file deleted",
+       [this](const std::string& run) {
+         SetHostReadOnly(run + "/old/notes.txt", true);
+         fs::remove(HostPath(run + "/new/notes.txt"));
+       },
+       "", 2, "a panel does not delete it by name"},
+      {"link in NEW",
+       [this](const std::string& run) {
+         fs::create_symlink("notes.txt", HostPath(run + "/new/link.txt"));
+       },
+       "", 2, "a symbolic link"},
+      {"NEW without main.ini", remove("main.ini"), "", 2, "NEW has no main.ini"},
+      {"update.ini in NEW", put("update.ini", "[Main]\r\n"), "", 2, "a package's own file"},
+      {"names differing in case", put("NOTES.TXT", "n2"), "", 2, "only in letter case"},
+      {"a backslash in a name", put("a\\b.txt", "x"), "", 2, "a name no panel can hold"},
+      {"OUT inside --to", put("notes.txt", "n2"), "", 2, "is inside --to", "new/out"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Files fresh = old;
-    fresh[c.path] = "changed";
     std::string run = std::string("refuse-") + c.name;
-    WriteTree(run + "/new", fresh);
-    Outcome made = Run(kProgram, std::string("make --from ") + Quoted("old") + " --to " + Quoted(run + "/new") +
-                                     " --version 1.0.1 " + c.flags + " " + Quoted(run + "/out"));
-    EXPECT_EQ(made.status, c.status);
+    WriteTree(run + "/old", old);
+    WriteTree(run + "/new", old);
+    WriteHostFile(run + "/new/main.ini", Settings("1.0.1", "Old"));
+    c.edit(run);
+    std::string flags = c.flags.find("--version") == std::string::npos ? "--version 1.0.1 " + c.flags : c.flags;
+    Outcome made = Run(kProgram, "make --from " + Quoted(run + "/old") + " --to " + Quoted(run + "/new") + " " +
+                                     flags + " " + Quoted(run + "/" + c.out));
+    EXPECT_EQ(made.status, c.status) << made.errors;
     EXPECT_NE(made.errors.find(c.message), std::string::npos) << made.errors;
-    EXPECT_EQ(HostExists(run + "/out"), c.status == 0);
+    EXPECT_EQ(HostExists(run + "/" + c.out), c.status == 0);
+    if (c.status == 0) {
+      EXPECT_EQ(ReadHostFile(run + "/out/update.ini").find("main.ini"), std::string::npos);
+    }
   }
+}
+
+// Directory order differs between file systems (creation order on tmpfs, a
+// hash on ext4): the package must not.
+TEST_F(NimboraPackageTest, MakeWritesTheSamePackageWhateverTheDirectoryOrder) {
+  std::vector<std::pair<std::string, std::string>> old{
+      {"main.ini", Settings("1.0.0", "Old")}, {"gone/.keep", "k"}, {"gone/x/y.txt", "y"}, {"b.txt", "b"},
+      {"Maps/_a.map", "1"}, {"Maps/b.map", "2"}, {"Maps/C.map", "3"}, {"stay/z.txt", "z"}, {"stay/Z1.txt", "z"}};
+  std::vector<std::pair<std::string, std::string>> fresh{
+      {"main.ini", Settings("1.0.1", "Old")}, {"b.txt", "b2"}, {"a.txt", "a"}, {"Maps/_a.map", "1"},
+      {"Maps/b.map", "2b"}, {"Maps/C.map", "3"}, {"stay/z.txt", "z2"}, {"stay/Z1.txt", "z2"}, {"New/x.txt", "x"},
+      {"new2/y.txt", "y"}};
+  char shared[] = "/dev/shm/nimbora-make-XXXXXX";
+  std::string elsewhere = fs::is_directory("/dev/shm") && mkdtemp(shared) != nullptr ? shared : HostPath("other");
+  std::vector<std::string> packages;
+  for (const std::string& root : {HostPath("first"), elsewhere}) {
+    bool reversed = root == elsewhere;
+    for (auto [tree, files] : {std::pair{"/old/", old}, std::pair{"/new/", fresh}}) {
+      if (reversed) std::reverse(files.begin(), files.end());
+      for (const auto& [name, bytes] : files) {
+        fs::create_directories(fs::path(root + tree + name).parent_path());
+        std::ofstream(root + tree + name, std::ios::binary) << bytes;
+      }
+    }
+    Outcome made = Run(kProgram, "make --from '" + root + "/old' --to '" + root + "/new' --version 1.0.1 '" +
+                                     root + "/out'");
+    ASSERT_EQ(made.status, 0) << made.errors;
+    std::ifstream description(root + "/out/update.ini", std::ios::binary);
+    std::ifstream list(root + "/out/update.sha256", std::ios::binary);
+    std::stringstream both;
+    both << description.rdbuf() << list.rdbuf();
+    packages.push_back(both.str());
+  }
+  fs::remove_all(elsewhere);
+  EXPECT_EQ(packages[0], packages[1]);
+  // The deletes go inner first; whole directories are one entry each.
+  EXPECT_NE(packages[0].find("Delete=2\r\nUpdate=6\r\n\r\n[Delete]\r\nfile1=gone\\.keep\r\nfile2=gone\\\r\n"),
+            std::string::npos) << packages[0];
+  EXPECT_NE(packages[0].find("file1=a.txt\r\nfile2=b.txt\r\nfile3=Maps\\b.map\r\nfile4=new2\\\r\n"
+                             "file5=New\\\r\nfile6=stay\\\r\n"), std::string::npos) << packages[0];
+}
+
+// A write that fails leaves nothing behind, beside OUT either.
+TEST_F(NimboraPackageTest, MakeLeavesNothingWhenAWriteFails) {
+  WriteTree("old", {{"main.ini", Settings("1.0.0", "Old")}});
+  WriteTree("new", {{"main.ini", Settings("1.0.1", "Old")}, {"big.bin", std::string(8192, 'b')}});
+  struct Case {
+    const char* name;
+    const char* prefix;  // run before the program in the same shell
+    bool readOnlyParent;
+  } cases[] = {{"a file too large for the limit", "trap '' XFSZ; ulimit -f 4; ", false},
+               {"a read-only parent", "", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.readOnlyParent && geteuid() == 0) continue;  // root writes there all the same
+    std::string parent = std::string("parent-") + (c.readOnlyParent ? "ro" : "limit");
+    MakeHostDirectory(parent);
+    if (c.readOnlyParent) fs::permissions(HostPath(parent), fs::perms::owner_write, fs::perm_options::remove);
+    Outcome made = Run(c.prefix + kProgram, "make --from " + Quoted("old") + " --to " + Quoted("new") +
+                                                " --version 1.0.1 " + Quoted(parent + "/out"));
+    fs::permissions(HostPath(parent), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(made.status, 2);
+    EXPECT_NE(made.errors.find("cannot write"), std::string::npos) << made.errors;
+    EXPECT_NE(made.errors.find("no package written"), std::string::npos) << made.errors;
+    EXPECT_TRUE(made.output.empty()) << made.output;
+    EXPECT_TRUE(fs::is_empty(HostPath(parent)));
+  }
+}
+
+// Only --replace-settings lets "Delete" = all empty a panel, and NEW's main.ini comes with it.
+TEST_F(NimboraPackageTest, MakeReplacesSettingsOnlyWhenAsked) {
+  WriteTree("old", {{"main.ini", Settings("1.0.0", "Old")}, {"Database/Param.dat", "p"}, {"a.txt", "a"}});
+  WriteTree("new", {{"main.ini", Settings("1.0.1", "New")}, {"Database/Param.dat", "p"}, {"b/c.txt", "c"}});
+  Outcome made = Run(kProgram, "make --from " + Quoted("old") + " --to " + Quoted("new") +
+                                   " --version 1.0.1 --replace-settings --json " + Quoted("out"));
+  ASSERT_EQ(made.status, 0) << made.errors;
+  nlohmann::json summary = nlohmann::json::parse(made.output);
+  EXPECT_EQ(summary["delete"], "all");
+  EXPECT_EQ(summary["updates"], nlohmann::json::array({"main.ini", "b\\"}));
+  EXPECT_EQ(summary["base"], "1.0.0");
+  EXPECT_EQ(summary["bytes"], Settings("1.0.1", "New").size() + 1);
+  EXPECT_EQ(ReadHostFile("out/main.ini"), Settings("1.0.1", "New"));
+  EXPECT_NE(ReadHostFile("out/update.ini").find("[Main]\r\n; base 1.0.0\r\n"), std::string::npos);
 }
 
 // --- check: the findings, and the plan a real run then carries out --------

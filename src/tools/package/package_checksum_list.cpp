@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <unordered_set>
 
 #include "base/sha256.h"
 #include "base/wide_string.h"
@@ -120,14 +121,17 @@ void Listed(void* context, const char16_t* path) {
   findings->listed.push_back(Relative(*findings, path));
 }
 
+std::u16string Folded(std::u16string name) {
+  for (char16_t& c : name) c = FoldCase(c);
+  return name;
+}
+
 // The files the device only counts as unlisted, by name.
 void NameExtraFiles(Findings* findings) {
+  std::unordered_set<std::u16string> listed;
+  for (const std::u16string& name : findings->listed) listed.insert(Folded(name));
   for (const std::u16string& file : PackageFiles(findings->fileSystem, findings->directory)) {
-    bool listed = std::any_of(findings->listed.begin(), findings->listed.end(),
-                              [&file](const std::u16string& name) {
-                                return WideCompareNoCase(name.c_str(), file.c_str()) == 0;
-                              });
-    if (!listed) {
+    if (listed.count(Folded(file)) == 0) {
       findings->found.push_back(ChecksumFinding{
           "error", "checksum-extra-file",
           Utf8(WithSeparator(file, u'\\', u'/')) + " is not in " + Utf8(kChecksumListName)});

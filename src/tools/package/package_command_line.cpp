@@ -36,25 +36,30 @@ const char kUsage[] =
 
 const char kMakeUsage[] =
     "usage: nimbora-package make --from OLD_APP_DIR --to NEW_APP_DIR --version X.Y.Z\n"
-    "                            [--time \"YYYY-MM-DD HH:MM:SS\"] [--delete-database]\n"
-    "                            [--no-checksums] [--json] OUT_DIR\n"
-    "Writes to OUT_DIR (new or empty) an update.ini and only the files the package\n"
+    "                            [--time \"YYYY-MM-DD H:MM:SS\"] [--delete-database]\n"
+    "                            [--replace-settings] [--no-checksums] [--json] OUT_DIR\n"
+    "Writes OUT_DIR (new or empty): an update.ini and only the files the package\n"
     "must carry, so that a panel whose application directory equals OLD_APP_DIR\n"
-    "ends with NEW_APP_DIR (main.ini compared apart from Version and Update Time).\n"
-    "The package is then applied to OLD_APP_DIR in a simulated device and the\n"
-    "result compared with NEW_APP_DIR.\n"
+    "ends with NEW_APP_DIR. The package is written beside OUT_DIR, applied to\n"
+    "OLD_APP_DIR in a simulated device, the result compared with NEW_APP_DIR, and\n"
+    "only then put in place. Each panel keeps its own main.ini (Title, Langue ...;\n"
+    "the run records Version and Update Time) and its Database\\ unless told.\n"
     "  --from DIR          the application directory the panels have now\n"
     "  --to DIR            the application directory they are to have\n"
     "  --version X.Y.Z     the package's version, newer than OLD's main.ini\n"
-    "  --time TEXT         the package's update time\n"
+    "                      (three numbers from 0 to 255)\n"
+    "  --time TEXT         the package's update time, as the panel writes it\n"
     "  --delete-database   allow the package to delete or replace Database\\\n"
+    "  --replace-settings  replace the panels' settings: \"Delete\" = all, and NEW's\n"
+    "                      main.ini is copied over each panel's own\n"
     "  --no-checksums      leave out update.sha256, the list of the package's files\n"
     "                      and their SHA-256 that the panel checks before it changes\n"
     "                      anything ('sha256sum -c update.sha256' checks a copy on a PC)\n"
-    "  --json              print one JSON object instead of text\n"
+    "  --json              print one JSON object instead of the summary line\n"
     "Exit status: 0 written and verified; 1 the verification found differences\n"
-    "(named on stderr); 2 wrong usage, unreadable input, or a change the format\n"
-    "cannot express (with the reason).\n";
+    "(named on stderr, nothing written); 2 wrong usage, unreadable input, a value\n"
+    "the panel would misread, a change the package cannot carry without harm, or\n"
+    "a failed write (with the reason; nothing written).\n";
 
 const char kCheckUsage[] =
     "usage: nimbora-package check --device DEVICE_ROOT [--card | --flash] [--font FILE]\n"
@@ -249,7 +254,7 @@ int CheckOutside(const Command& command, const Parsed& parsed) {
 
 int Make(int argc, char** argv) {
   Command command{"make", kMakeUsage, {"--from", "--to", "--version", "--time"},
-                  {"--delete-database", "--no-checksums", "--json"}};
+                  {"--delete-database", "--no-checksums", "--replace-settings", "--json"}};
   Parsed parsed;
   PackagePlace place;
   int status = Parse(command, argc, argv, &parsed);
@@ -258,7 +263,8 @@ int Make(int argc, char** argv) {
   if (status >= 0) return status;
   MakeArguments arguments{Value(parsed, "--from"), Value(parsed, "--to"), Value(parsed, "--version"),
                           Value(parsed, "--time"), Flag(parsed, "--delete-database"),
-                          parsed.positional[0].c_str(), !Flag(parsed, "--no-checksums"), Flag(parsed, "--json")};
+                          parsed.positional[0].c_str(), !Flag(parsed, "--no-checksums"),
+                          Flag(parsed, "--replace-settings"), Flag(parsed, "--json")};
   return RunMake(arguments);
 }
 

@@ -1,391 +1,214 @@
 // nimbora-package make: compares OLD and NEW as the device sees names (letter
-// case ignored, spelling kept), writes the smaller of a listed or an "all"
-// package, then applies it to OLD through the whole Updater on a simulated
-// device and compares the result with NEW.
+// case ignored, spelling kept), writes the package beside OUT, applies it to
+// OLD through the whole Updater on a simulated device, compares the result
+// with NEW, and only then puts it in place as OUT.
 #include "package_make.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <string>
-#include <vector>
+#include <stdlib.h>
+#include <sys/stat.h>
 
-#include "base/wide_string.h"
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
 #include "control/package_selection.h"
+#include "make_plan.h"
+#include "make_tree.h"
+#include "make_verify.h"
 #include "package/package_format.h"
+#include "package_base.h"
 #include "package_checksum_list.h"
+#include "package_tool.h"
 #include "platform/device_locations.h"
 #include "profile/profile_reader.h"
-#include "profile/profile_syntax.h"
-#include "package_tool.h"
 #include "version/version_values.h"
 
 namespace nimbora {
 
 namespace {
 
-std::u16string DatabaseDirectory() { return std::u16string(kDatabaseName) + u"\\"; }
-constexpr const char16_t* kSettings = u"main.ini";
-constexpr int kLongestPackageDirectory =
-    static_cast<int>(std::max(std::char_traits<char16_t>::length(kCardPackageDirectory),
-                              std::char_traits<char16_t>::length(kFlashPackageDirectory)));
-constexpr int kSearchSuffix = 3;              // "*.*" after a directory's prefix
+namespace fs = std::filesystem;
 
-struct NoCaseLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
-    return WideCompareNoCase(a.c_str(), b.c_str()) < 0;
+constexpr int kValueCapacity = 50;  // as the run reads main.ini
+constexpr int kTextCapacity = 256;
+
+// What the panel would record from the values given, formatted back by the
+// logic: a value is taken only when that is what was written.
+bool ValuesReadAsWritten(const MakeArguments& arguments, VersionNumber* version, UpdateTime* time,
+                         std::string* reason) {
+  char16_t text[kTextCapacity];
+  bool parsed = ParseVersion(Wide(arguments.version).c_str(), version);
+  FormatVersion(version, text, kTextCapacity);
+  if (!parsed || Utf8(text) != arguments.version) {
+    *reason = std::string("--version ") + arguments.version + " would be read by the panel as " +
+              (parsed ? Utf8(text) : "0.0.0") +
+              ": write X.Y.Z, three decimal numbers from 0 to 255 "
+              "without leading zeros";
+    return false;
   }
-};
-
-bool IsDirectory(const std::u16string& path) { return !path.empty() && path.back() == u'\\'; }
-
-std::u16string WithoutSeparator(const std::u16string& path) {
-  return IsDirectory(path) ? path.substr(0, path.size() - 1) : path;
+  *time = UpdateTime{};
+  if (arguments.time == nullptr) return true;
+  ParseUpdateTime(Wide(arguments.time).c_str(), time);
+  FormatUpdateTime(time, text, kTextCapacity);
+  if (time->month != 0 && Utf8(text) == arguments.time) return true;
+  *reason = std::string("--time \"") + arguments.time + "\" would be read by the panel as " +
+            (time->month != 0 ? "\"" + Utf8(text) + "\"" : std::string("no time")) +
+            ": write \"YYYY-MM-DD H:MM:SS\" as the panel writes times (the hour without a leading zero), "
+            "e.g. \"2026-11-20 14:05:00\"";
+  return false;
 }
 
-// A tree as the device names it: each entry keyed without its final separator.
-struct Tree {
-  HostTree host;
-  std::vector<std::u16string> entries;  // depth first, directories end with "\"
-  std::map<std::u16string, std::u16string, NoCaseLess> spelled;
+struct Installed {
+  VersionNumber version;
+  UpdateTime time;
+  std::string versionText;  // formatted back, for the base line and the messages
+  std::string timeText;
 };
 
-bool LoadTree(const char* path, Tree* tree, std::string* error) {
-  if (!OpenHostTree(path, &tree->host, error)) return false;
-  tree->entries = ListTree(&tree->host.fileSystem, u"\\");
-  for (const std::u16string& entry : tree->entries) tree->spelled[WithoutSeparator(entry)] = entry;
+// OLD's main.ini read as the run reads it.
+bool ReadInstalled(const char* oldDir, Installed* installed, std::string* error) {
+  HostTree tree;
+  if (!OpenHostTree(oldDir, &tree, error)) return false;
+  UseFileSystem(&tree.fileSystem);
+  char16_t value[kValueCapacity];
+  std::u16string path = u"\\" + LastName(kInstalledStatePath);
+  ReadProfileString(kMainSection, kVersionKey, u"", value, kValueCapacity, path.c_str());
+  ParseVersion(value, &installed->version);
+  ReadProfileString(kMainSection, kUpdateTimeKey, u"", value, kValueCapacity, path.c_str());
+  ParseUpdateTime(value, &installed->time);
+  UseFileSystem(nullptr);
+  char16_t text[kTextCapacity];
+  FormatVersion(&installed->version, text, kTextCapacity);
+  installed->versionText = Utf8(text);
+  FormatUpdateTime(&installed->time, text, kTextCapacity);
+  installed->timeText = Utf8(text);
   return true;
 }
 
-std::string FileBytes(Tree* tree, const std::u16string& path) {
-  std::string bytes;
-  ReadWholeFile(&tree->host.fileSystem, u"\\" + path, &bytes);
-  return bytes;
-}
-
-// The lines of a main.ini apart from the Version and Update Time the run records.
-std::vector<std::u16string> SettingsLines(FileSystem* fileSystem, const std::u16string& path) {
-  std::vector<std::u16string> lines;
-  bool inMain = false;
-  for (std::u16string line : ReadProfileLines(fileSystem, path.c_str())) {
-    if (!line.empty() && line.back() == u'\n') line.pop_back();
-    if (IsHeader(line.c_str())) inMain = IsHeaderOf(line.c_str(), kMainSection);
-    bool recorded = inMain && (EntryValue(line.c_str(), kVersionKey) || EntryValue(line.c_str(), kUpdateTimeKey));
-    if (!recorded && !IsIgnoredLine(line.c_str())) lines.push_back(line);
-  }
-  return lines;
-}
-
-std::vector<std::u16string> TreeSettings(Tree* tree) {
-  return SettingsLines(&tree->host.fileSystem, std::u16string(u"\\") + kSettings);
-}
-
-struct Plan {
-  bool deleteAll;
-  std::vector<std::u16string> deletes;
-  std::vector<std::u16string> updates;
-};
-
-struct Diff {
-  Tree* oldTree;
-  Tree* newTree;
-  bool deleteDatabase;
-  std::string reason;  // a change the format cannot express
-};
-
-std::u16string LastName(const std::u16string& key) {
-  size_t separator = key.rfind(u'\\');
-  return separator == std::u16string::npos ? key : key.substr(separator + 1);
-}
-
-std::u16string ParentKey(const std::u16string& key) {
-  size_t separator = key.rfind(u'\\');
-  return separator == std::u16string::npos ? u"" : key.substr(0, separator);
-}
-
-// An OLD entry that cannot stay: gone, of the other kind, or renamed in letter case.
-bool Replaced(const Diff& diff, const std::u16string& oldEntry) {
-  auto found = diff.newTree->spelled.find(WithoutSeparator(oldEntry));
-  if (found == diff.newTree->spelled.end()) return true;
-  return IsDirectory(found->second) != IsDirectory(oldEntry) ||
-         LastName(WithoutSeparator(found->second)) != LastName(WithoutSeparator(oldEntry));
-}
-
-bool Fresh(const Diff& diff, const std::u16string& newEntry) {
-  auto found = diff.oldTree->spelled.find(WithoutSeparator(newEntry));
-  return found == diff.oldTree->spelled.end() || Replaced(diff, found->second);
-}
-
-// Whether test holds for the entry or for a directory above it.
-template <typename Test>
-bool HoldsAtOrAbove(const std::map<std::u16string, std::u16string, NoCaseLess>& spelled,
-                    const std::u16string& entry, Test test) {
-  for (std::u16string key = WithoutSeparator(entry); !key.empty(); key = ParentKey(key)) {
-    if (test(spelled.at(key))) return true;
+// The package made carries the instructions the difference needs.
+bool IsNewer(const MakeArguments& arguments, const VersionNumber& version, const UpdateTime& time,
+             const Installed& installed, std::string* reason) {
+  PackageOrder order = OrderOfPackage(&version, &time, &installed.version, &installed.time);
+  if (IsNewerPackage(order, PackageInstructions::Some)) return true;
+  *reason = "version " + std::string(arguments.version) + " is not newer than OLD's " + installed.versionText;
+  if (order == PackageOrder::SameVersionNotLater) {
+    *reason +=
+        ", and " + (arguments.time == nullptr ? std::string("no --time is given")
+                                              : "--time is not later than OLD's " + installed.timeText);
   }
   return false;
 }
 
-bool StartsWithFullStop(const std::u16string& key) { return LastName(key)[0] == u'.'; }
-
-// Whether a tree walk from an ancestor for which test holds reaches the
-// entry: the walks pass over every name that starts with a full stop.
-template <typename Test>
-bool ReachedFromOneWhere(const std::map<std::u16string, std::u16string, NoCaseLess>& spelled,
-                         const std::u16string& entry, Test test) {
-  std::u16string key = WithoutSeparator(entry);
-  for (bool hidden = StartsWithFullStop(key); !hidden && !(key = ParentKey(key)).empty();
-       hidden = StartsWithFullStop(key)) {
-    if (test(spelled.at(key))) return true;
-  }
-  return false;
-}
-
-bool Changed(Diff* diff, const std::u16string& entry) {
-  if (IsDirectory(entry)) return false;
-  if (WideCompareNoCase(entry.c_str(), kSettings) == 0) {
-    return TreeSettings(diff->oldTree) != TreeSettings(diff->newTree);
-  }
-  return FileBytes(diff->oldTree, entry) != FileBytes(diff->newTree, entry);
-}
-
-// Whether entry is key, or lies below key when key is a directory.
-bool IsIn(const std::u16string& entry, const std::u16string& key) {
-  if (WideCompareNoCase(WithoutSeparator(entry).c_str(), WithoutSeparator(key).c_str()) == 0) return true;
-  return IsDirectory(key) && entry.size() > key.size() &&
-         WideCompareNoCasePrefix(entry.c_str(), key.c_str(), static_cast<int>(key.size())) == 0;
-}
-
-bool IsParam(const std::u16string& entry) { return WideCompareNoCase(entry.c_str(), kParamPath) == 0; }
-
-// The copies: wholly new directories as one entry, then changed files.
-std::vector<std::u16string> Copies(Diff* diff) {
-  std::vector<std::u16string> copies;
-  const auto& spelled = diff->newTree->spelled;
-  auto fresh = [diff](const std::u16string& entry) { return Fresh(*diff, entry); };
-  for (const std::u16string& entry : diff->newTree->entries) {
-    if (ReachedFromOneWhere(spelled, entry, [&](const std::u16string& e) { return IsDirectory(e) && fresh(e); })) {
-      continue;
-    }
-    if (HoldsAtOrAbove(spelled, entry, fresh) || Changed(diff, entry)) copies.push_back(entry);
-  }
-  return copies;
-}
-
-// Innermost first, so a directory is emptied of what its own delete passes
-// over before that delete removes it.
-std::vector<std::u16string> Deletes(const Diff& diff) {
-  std::vector<std::u16string> deletes;
-  const auto& spelled = diff.oldTree->spelled;
-  auto replaced = [&diff](const std::u16string& entry) { return Replaced(diff, entry); };
-  for (auto entry = diff.oldTree->entries.rbegin(); entry != diff.oldTree->entries.rend(); ++entry) {
-    if (HoldsAtOrAbove(spelled, *entry, replaced) && !ReachedFromOneWhere(spelled, *entry, replaced)) {
-      deletes.push_back(*entry);
-    }
-  }
-  return deletes;
-}
-
-// The rules a package cannot break: the database and the running Updater.
-bool Expressible(Diff* diff, const Plan& plan) {
-  for (const std::u16string& entry : plan.deletes) {
-    if (!diff->deleteDatabase && (IsIn(DatabaseDirectory(), entry) || IsParam(entry))) {
-      diff->reason = "removing " + Utf8(entry) + " deletes the database; pass --delete-database";
-      return false;
-    }
-  }
-  for (const std::u16string& entry : plan.updates) {
-    for (const std::u16string& file : diff->newTree->entries) {
-      if (!diff->deleteDatabase && IsParam(file) && IsIn(file, entry)) {
-        diff->reason = Utf8(kParamPath) + " would be replaced; pass --delete-database";
-        return false;
-      }
-    }
-    if (WideCompareNoCase(entry.c_str(), kUpdaterName) == 0) {
-      diff->reason = Utf8(kUpdaterName) + " changes: a listed copy over the running Updater fails the update, "
-                     "and \"all\" would leave update.ini in the application directory";
-      return false;
-    }
+// OUT is new or empty (the command line has made sure neither tree holds it).
+bool OutPlaced(const MakeArguments& arguments, std::string* reason) {
+  std::error_code failure;
+  if (fs::exists(arguments.outDir, failure) && !fs::is_empty(arguments.outDir, failure)) {
+    *reason = std::string(arguments.outDir) + " is not empty";
+    return false;
   }
   return true;
 }
 
-Plan ListedPlan(Diff* diff) { return Plan{false, Deletes(*diff), Copies(diff)}; }
-
-// "Delete" = "all": everything but the kept database goes, and NEW comes back
-// whole. Only possible when nothing inside the kept database is to go and no
-// name starting with a full stop (which the tree walks pass over) is in either.
-bool AllPlan(Diff* diff, const Plan& listed, Plan* plan) {
-  for (const Tree* tree : {diff->oldTree, diff->newTree}) {
-    for (const std::u16string& entry : tree->entries) {
-      if (StartsWithFullStop(WithoutSeparator(entry))) return false;
-    }
-  }
-  for (const std::u16string& entry : listed.deletes) {
-    if (!diff->deleteDatabase && IsIn(entry, DatabaseDirectory())) return false;
-  }
-  *plan = Plan{true, {}, {}};
-  for (const std::u16string& entry : diff->newTree->entries) {
-    bool top = ParentKey(WithoutSeparator(entry)).empty();
-    if (top && (diff->deleteDatabase || !IsIn(entry, DatabaseDirectory()))) plan->updates.push_back(entry);
-  }
-  for (const std::u16string& entry : listed.updates) {
-    if (!diff->deleteDatabase && IsIn(entry, DatabaseDirectory())) plan->updates.push_back(entry);
-  }
-  // Files first: with the whole directory gone, a file's copy creates it again.
-  std::stable_partition(plan->updates.begin(), plan->updates.end(),
-                        [](const std::u16string& entry) { return !IsDirectory(entry); });
-  return Expressible(diff, *plan);
-}
-
-std::string Line(const std::u16string& key, const std::u16string& value) {
-  return Utf8(key) + "=" + Utf8(value) + "\r\n";
-}
-
-std::string Description(const MakeArguments& arguments, const Plan& plan) {
-  std::string text = "[Main]\r\nVersion=" + std::string(arguments.version) + "\r\n";
+std::string Description(const MakeArguments& arguments, const Installed& installed, const MakePlan& plan) {
+  std::string text = "[Main]\r\n" + Utf8(PackageBaseLine(Wide(installed.versionText))) +
+                     "\r\nVersion=" + arguments.version + "\r\n";
   if (arguments.time != nullptr) text += "Update Time=" + std::string(arguments.time) + "\r\n";
-  text += "Delete=" + (plan.deleteAll ? std::string("all") : std::to_string(plan.deletes.size())) + "\r\n";
-  if (arguments.deleteDatabase) text += "DeleteDatabase=true\r\n";
+  text += "Delete=" + (plan.deleteAll ? Utf8(kAllKeyword) : std::to_string(plan.deletes.size())) + "\r\n";
+  if (arguments.deleteDatabase) text += Utf8(kDeleteDatabaseKey) + "=" + Utf8(kTrueKeyword) + "\r\n";
   text += "Update=" + std::to_string(plan.updates.size()) + "\r\n";
   for (const char16_t* section : {kDeleteSection, kUpdateSection}) {
-    const std::vector<std::u16string>& list = section[0] == u'D' ? plan.deletes : plan.updates;
+    const std::vector<std::u16string>& list = section == kDeleteSection ? plan.deletes : plan.updates;
     if (list.empty()) continue;
     text += "\r\n[" + Utf8(section) + "]\r\n";
-    for (size_t i = 0; i < list.size(); ++i) text += Line(kEntryPrefix + Wide(std::to_string(i + 1)), list[i]);
+    for (size_t i = 0; i < list.size(); ++i) {
+      text += Utf8(kEntryPrefix) + std::to_string(i + 1) + "=" + Utf8(list[i]) + "\r\n";
+    }
   }
   return text;
 }
 
-// Every path the run forms from an entry, and every line, must fit.
-bool Fits(Diff* diff, const Plan& plan) {
-  for (const std::vector<std::u16string>* list : {&plan.deletes, &plan.updates}) {
-    for (size_t i = 0; i < list->size(); ++i) {
-      std::u16string entry = (*list)[i];
-      int line = static_cast<int>(Line(kEntryPrefix + Wide(std::to_string(i + 1)), entry).size());
-      std::vector<std::u16string> paths{entry};
-      Tree* tree = list == &plan.deletes ? diff->oldTree : diff->newTree;
-      for (const std::u16string& inner : tree->entries) {
-        if (IsDirectory(entry) && inner.size() > entry.size() && IsIn(inner, entry)) paths.push_back(inner);
-      }
-      for (const std::u16string& path : paths) {
-        int formed = kLongestPackageDirectory + static_cast<int>(path.size()) + (IsDirectory(path) ? kSearchSuffix : 0);
-        if (formed >= kPathCapacity || line >= kProfileLineCapacity - 1) {
-          diff->reason = Utf8(path) + " cannot fit the device's 260-character paths or 259-character lines";
-          return false;
-        }
-      }
-    }
-  }
-  return true;
-}
-
-long long PlanBytes(Tree* newTree, const Plan& plan) {
-  long long bytes = 0;
-  for (const std::u16string& entry : plan.updates) {
-    for (const std::u16string& file : newTree->entries) {
-      if (!IsDirectory(file) && IsIn(file, entry)) {
-        bytes += static_cast<long long>(FileBytes(newTree, file).size());
-      }
-    }
-  }
-  return bytes;
-}
-
-std::filesystem::path HostPathOf(const std::string& root, const std::u16string& entry) {
-  std::string relative = Utf8(WithoutSeparator(entry));
-  for (char& c : relative) c = c == '\\' ? '/' : c;
-  return std::filesystem::path(root) / relative;
-}
-
-bool WritePackage(const MakeArguments& arguments, const Plan& plan, std::string* error) {
-  std::error_code failure;
-  std::filesystem::create_directories(arguments.outDir, failure);
-  for (const std::u16string& entry : plan.updates) {
-    std::filesystem::path to = HostPathOf(arguments.outDir, entry);
-    std::filesystem::create_directories(to.parent_path(), failure);
-    if (!failure) {
-      std::filesystem::copy(HostPathOf(arguments.newDir, entry), to,
-                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
-                            failure);
-    }
-    if (failure) {
-      *error = "cannot write " + to.string() + ": " + failure.message();
-      return false;
-    }
-  }
-  std::ofstream(std::string(arguments.outDir) + "/update.ini", std::ios::binary) << Description(arguments, plan);
-  return !arguments.checksums || WriteChecksumList(arguments.outDir, error);
-}
-
-// OLD is the installed file system: its main.ini is read as the run reads it.
-bool IsApplicable(const MakeArguments& arguments, std::string* reason) {
-  VersionNumber version;
-  VersionNumber installed;
-  UpdateTime time{};
-  UpdateTime installedTime;
-  if (arguments.time != nullptr) ParseUpdateTime(Wide(arguments.time).c_str(), &time);
-  if (!ParseVersion(Wide(arguments.version).c_str(), &version) ||
-      (arguments.time != nullptr && time.year == 0)) {
-    *reason = "--version needs X.Y.Z and --time \"YYYY-MM-DD HH:MM:SS\"";
-    return false;
-  }
-  char16_t value[50];
-  ReadProfileString(kMainSection, kVersionKey, u"", value, 50, u"\\main.ini");
-  ParseVersion(value, &installed);
-  ReadProfileString(kMainSection, kUpdateTimeKey, u"", value, 50, u"\\main.ini");
-  ParseUpdateTime(value, &installedTime);
-  // The package made carries the instructions the difference needs.
-  if (IsNewerPackage(OrderOfPackage(&version, &time, &installed, &installedTime),
-                     PackageInstructions::Some)) {
-    return true;
-  }
-  *reason = "version " + std::string(arguments.version) + " is not newer than OLD's " + Utf8(value);
+bool CannotWrite(const std::string& path, const std::string& why, std::string* error) {
+  *error = "cannot write " + path + ": " + why;
   return false;
 }
 
-// The differences between the simulated application directory and NEW.
-std::vector<std::string> Verify(const MakeArguments& arguments, Tree* newTree, std::string* error) {
-  std::vector<std::string> differences;
-  SimulatedDevice device;
-  DeviceSetup setup{nullptr, arguments.outDir, PackagePlace::Card, arguments.oldDir};
-  RunRecord record;
-  if (!OpenSimulatedDevice(setup, &device, error)) return {*error};
-  if (!RunUpdaterOn(&device, RunOptions{nullptr, nullptr, nullptr}, &record, error)) {
-    CloseSimulatedDevice(&device);
-    return {*error};
-  }
-  std::u16string application = kApplicationDirectory;
-  FileSystem* simulated = &device.overlay.fileSystem;
-  std::vector<std::u16string> result = ListTree(simulated, application);
-  std::map<std::u16string, std::string> contents;
-  for (const std::u16string& entry : result) {
-    if (IsDirectory(entry)) continue;
-    ReadWholeFile(simulated, application + entry, &contents[entry]);
-  }
-  std::vector<std::u16string> resultSettings = SettingsLines(simulated, application + kSettings);
-  CloseSimulatedDevice(&device);
-  for (const std::u16string& entry : newTree->entries) {
-    auto found = contents.find(entry);
-    if (IsDirectory(entry) || found == contents.end()) continue;
-    bool same = WideCompareNoCase(entry.c_str(), kSettings) == 0 ? resultSettings == TreeSettings(newTree)
-                                                                 : found->second == FileBytes(newTree, entry);
-    if (!same) differences.push_back(Utf8(entry) + " differs");
-  }
-  std::map<std::u16string, int> seen;
-  for (const std::u16string& entry : result) ++seen[entry];
-  for (const std::u16string& entry : newTree->entries) --seen[entry];
-  for (const auto& [entry, count] : seen) {
-    if (count != 0) differences.push_back(Utf8(entry) + (count > 0 ? " is left over" : " is missing"));
-  }
-  return differences;
+bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (file == nullptr) return CannotWrite(path, strerror(errno), error);
+  bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (fclose(file) != 0 || !written) return CannotWrite(path, strerror(errno), error);
+  return true;
 }
 
-bool IsEmptyOrMissing(const char* directory) {
+// The package in staging, a new directory beside OUT.
+bool WritePackage(const MakeArguments& arguments, const MakeTree& newTree, const MakePlan& plan,
+                  const std::string& description, const std::string& staging, std::string* error) {
+  size_t root = strlen(arguments.newDir);
+  for (int index : plan.carried) {
+    const TreeEntry& entry = newTree.entries[static_cast<size_t>(index)];
+    fs::path to = staging + entry.host.substr(root);
+    std::error_code failure;
+    fs::create_directories(entry.directory ? to : to.parent_path(), failure);
+    if (!failure && !entry.directory) fs::copy_file(entry.host, to, failure);
+    if (failure) return CannotWrite(to.string(), failure.message(), error);
+  }
+  return WriteFile(staging + "/" + Utf8(kPackageDescriptionName), description, error) &&
+         (!arguments.checksums || WriteChecksumList(staging, error));
+}
+
+bool MakeStaging(const MakeArguments& arguments, std::string* staging, std::string* error) {
+  fs::path out = fs::absolute(arguments.outDir).lexically_normal();
+  if (!out.has_filename()) out = out.parent_path();
   std::error_code failure;
-  return !std::filesystem::exists(directory, failure) || std::filesystem::is_empty(directory, failure);
+  fs::create_directories(out.parent_path(), failure);
+  std::string pattern = (out.parent_path() / ("." + out.filename().string() + ".making-XXXXXX")).string();
+  if (failure || mkdtemp(pattern.data()) == nullptr) {
+    return CannotWrite(out.string(), failure ? failure.message() : strerror(errno), error);
+  }
+  *staging = pattern;
+  // mkdtemp keeps the directory private; OUT gets what a new directory gets.
+  mode_t mask = umask(0);
+  umask(mask);
+  fs::permissions(pattern, fs::perms::all & ~static_cast<fs::perms>(mask), failure);
+  return true;
+}
+
+bool PutInPlace(const std::string& staging, const char* outDir, std::string* error) {
+  std::error_code failure;
+  if (fs::exists(outDir, failure)) fs::remove(outDir, failure);
+  if (!failure) fs::rename(staging, outDir, failure);
+  return !failure || CannotWrite(outDir, failure.message(), error);
+}
+
+nlohmann::json Names(const std::vector<std::u16string>& list) {
+  nlohmann::json names = nlohmann::json::array();
+  for (const std::u16string& entry : list) names.push_back(Utf8(entry));
+  return names;
+}
+
+void Print(const MakeArguments& arguments, const Installed& installed, const MakePlan& plan) {
+  for (const std::string& note : plan.notes)
+    fprintf(stderr, "nimbora-package make: note: %s\n", note.c_str());
+  std::string deletes = plan.deleteAll ? Utf8(kAllKeyword) : std::to_string(plan.deletes.size());
+  if (!arguments.json) {
+    printf("%s: Delete=%s, Update=%zu\n", arguments.outDir, deletes.c_str(), plan.updates.size());
+    return;
+  }
+  nlohmann::json out{
+      {"out", arguments.outDir},
+      {"version", arguments.version},
+      {"time", arguments.time != nullptr ? nlohmann::json(arguments.time) : nlohmann::json()},
+      {"base", installed.versionText},
+      {"delete", plan.deleteAll ? nlohmann::json(deletes) : nlohmann::json(plan.deletes.size())},
+      {"update", plan.updates.size()},
+      {"deletes", Names(plan.deletes)},
+      {"updates", Names(plan.updates)},
+      {"bytes", plan.bytes},
+      {"checksums", arguments.checksums},
+      {"notes", plan.notes}};
+  printf("%s\n", out.dump().c_str());
 }
 
 int Refuse(const std::string& reason) {
@@ -393,37 +216,84 @@ int Refuse(const std::string& reason) {
   return kToolUsageStatus;
 }
 
+struct Settings {
+  bool differ;                           // NEW's from OLD's
+  bool compared;                         // after the run; not when OLD has no main.ini to keep
+  std::vector<std::u16string> expected;  // what main.ini then holds
+};
+
+bool ReadSettings(const MakeArguments& arguments, const MakeTree& oldTree, Settings* settings,
+                  std::string* error) {
+  HostTree oldHost;
+  HostTree newHost;
+  if (!OpenHostTree(arguments.oldDir, &oldHost, error) || !OpenHostTree(arguments.newDir, &newHost, error)) {
+    return false;
+  }
+  std::u16string path = u"\\" + LastName(kInstalledStatePath);
+  std::vector<std::u16string> old = SettingsLines(&oldHost.fileSystem, path);
+  std::vector<std::u16string> fresh = SettingsLines(&newHost.fileSystem, path);
+  // A panel without main.ini gets one holding only what the run records.
+  bool kept = FindEntry(oldTree, path.substr(1)) >= 0;
+  *settings =
+      Settings{old != fresh, arguments.replaceSettings || kept, arguments.replaceSettings ? fresh : old};
+  return true;
+}
+
+int Failed(const std::string& staging, const std::string& reason, int status) {
+  std::error_code failure;
+  if (!staging.empty()) fs::remove_all(staging, failure);
+  fprintf(stderr, "nimbora-package make: %s; no package written\n", reason.c_str());
+  return status;
+}
+
 }  // namespace
 
 int RunMake(const MakeArguments& arguments) {
-  std::string error;
-  Tree oldTree;
-  Tree newTree;
-  if (!LoadTree(arguments.oldDir, &oldTree, &error) || !LoadTree(arguments.newDir, &newTree, &error)) {
-    return Refuse(error);
+  std::string reason;
+  VersionNumber version;
+  UpdateTime time;
+  if (!ValuesReadAsWritten(arguments, &version, &time, &reason) || !OutPlaced(arguments, &reason)) {
+    return Refuse(reason);
   }
-  if (!IsEmptyOrMissing(arguments.outDir)) return Refuse(std::string(arguments.outDir) + " is not empty");
-  UseFileSystem(&oldTree.host.fileSystem);
-  bool applicable = IsApplicable(arguments, &error);
-  UseFileSystem(nullptr);
-  if (!applicable) return Refuse(error);
-  Diff diff{&oldTree, &newTree, arguments.deleteDatabase, {}};
-  Plan plan = ListedPlan(&diff);
-  if (!Expressible(&diff, plan) || !Fits(&diff, plan)) return Refuse(diff.reason);
-  Plan all;
-  if (AllPlan(&diff, plan, &all) && Fits(&diff, all) &&
-      PlanBytes(&newTree, all) + static_cast<long long>(Description(arguments, all).size()) <
-          PlanBytes(&newTree, plan) + static_cast<long long>(Description(arguments, plan).size())) {
-    plan = all;
+  MakeTree oldTree;
+  MakeTree newTree;
+  if (!ReadMakeTree(arguments.oldDir, "OLD", &oldTree, &reason) ||
+      !ReadMakeTree(arguments.newDir, "NEW", &newTree, &reason)) {
+    return Refuse(reason);
   }
-  if (!WritePackage(arguments, plan, &error)) return Refuse(error);
-  std::vector<std::string> differences = Verify(arguments, &newTree, &error);
+  std::u16string settingsName = LastName(kInstalledStatePath);
+  if (FindEntry(newTree, settingsName) < 0) {
+    return Refuse("NEW has no " + Utf8(settingsName) + ": a panel needs one to tell its version");
+  }
+  Installed installed;
+  Settings settings;
+  if (!ReadInstalled(arguments.oldDir, &installed, &reason) ||
+      !IsNewer(arguments, version, time, installed, &reason) ||
+      !ReadSettings(arguments, oldTree, &settings, &reason)) {
+    return Refuse(reason);
+  }
+  MakePlan plan;
+  MakeChoices choices{arguments.deleteDatabase, arguments.replaceSettings};
+  if (!PlanPackage(oldTree, newTree, choices, settings.differ, &plan, &reason)) return Refuse(reason);
+  std::string staging;
+  if (!MakeStaging(arguments, &staging, &reason) ||
+      !WritePackage(arguments, newTree, plan, Description(arguments, installed, plan), staging, &reason)) {
+    return Failed(staging, reason, kToolUsageStatus);
+  }
+  std::vector<std::string> differences;
+  Verification verification{arguments.oldDir, staging,
+                            oldTree,          newTree,
+                            plan.sameAsOld,   settings.compared ? &settings.expected : nullptr};
+  if (!VerifyPackage(verification, &differences, &reason)) {
+    return Failed(staging, reason, kToolUsageStatus);
+  }
   for (const std::string& difference : differences) {
     fprintf(stderr, "nimbora-package make: verification: %s\n", difference.c_str());
   }
-  printf("%s: Delete=%s, Update=%zu\n", arguments.outDir,
-         plan.deleteAll ? "all" : std::to_string(plan.deletes.size()).c_str(), plan.updates.size());
-  return differences.empty() ? 0 : 1;
+  if (!differences.empty()) return Failed(staging, "the package does not turn OLD into NEW", 1);
+  if (!PutInPlace(staging, arguments.outDir, &reason)) return Failed(staging, reason, kToolUsageStatus);
+  Print(arguments, installed, plan);
+  return 0;
 }
 
 }  // namespace nimbora
