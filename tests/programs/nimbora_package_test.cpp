@@ -266,6 +266,15 @@ TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
                                       Quoted(package));
     ASSERT_EQ(check.status, 0) << check.output << check.errors;
     EXPECT_EQ(DescribeHostTree("device"), before);
+    // One spelling a path: directories end with a backslash, none is listed twice.
+    nlohmann::json report = nlohmann::json::parse(check.output);
+    for (const char* list : {"delete", "createDirectories", "removeDirectories"}) {
+      std::set<std::string> seen;
+      for (const nlohmann::json& path : report[list]) {
+        EXPECT_TRUE(seen.insert(Lower(path.get<std::string>())).second) << list << " " << path;
+        EXPECT_EQ(path.get<std::string>().back() == '\\', std::string(list) != "delete") << path;
+      }
+    }
 
     ApplyPlan(check.output, 6u);
     RunUpdater("device");

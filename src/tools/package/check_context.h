@@ -128,7 +128,8 @@ std::vector<Setting> ReadSettings(FileSystem* fileSystem, const char16_t* path);
 
 // Before the run: what update.ini says.
 void CheckEncodingAndLines(Check* check);
-void CheckValues(Check* check);
+void CheckVersion(Check* check);
+void CheckTime(Check* check);
 void CheckKeywords(Check* check);
 void CheckMisplacedListKeys(Check* check);
 void CheckBaseVersion(Check* check);

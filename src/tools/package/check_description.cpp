@@ -135,7 +135,7 @@ void CheckEncodingAndLines(Check* check) {
   }
 }
 
-void CheckValues(Check* check) {
+void CheckVersion(Check* check) {
   DescriptionEntry version = FindEntry(check->lines, kMainSection, kVersionKey);
   VersionNumber parsed;
   if (!ParseVersion(version.value.c_str(), &parsed)) {
@@ -149,6 +149,9 @@ void CheckValues(Check* check) {
               " (each part holds 0 to 255, three parts); the panel records " + VersionText(parsed),
           kMainSection, kVersionKey);
   }
+}
+
+void CheckTime(Check* check) {
   DescriptionEntry time = FindEntry(check->lines, kMainSection, kUpdateTimeKey);
   UpdateTime parsedTime;
   ParseUpdateTime(time.value.c_str(), &parsedTime);

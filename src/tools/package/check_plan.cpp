@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/wide_string.h"
+#include "package/package_checksums.h"
 #include "platform/device_locations.h"
 #include "profile/profile_writer.h"
 #include "check_context.h"
@@ -46,13 +47,17 @@ bool IsScratchStep(const OverlayChange& change) {
 }
 
 // A failure the run meets on its normal course: a directory that exists,
-// a scratch file that is not there, a listed copy made again once its
-// directories exist.
+// a scratch file or checksum list that is not there, a listed copy made
+// again once its directories exist.
 bool IsNormalCourse(const std::vector<OverlayChange>& changes, size_t step) {
   const OverlayChange& change = changes[step];
   if (change.error == 0) return false;
   if (change.kind == OverlayChangeKind::CreateDirectory) return change.error == kErrorAlreadyExists;
-  if (change.kind == OverlayChangeKind::DeleteFile && IsScratchStep(change)) return change.error == kErrorFileNotFound;
+  // The removal of a flash package deletes its checksum list whether it has one or not.
+  static const std::u16string list = PathKey(std::u16string(kFlashPackageDirectory) + kChecksumListName);
+  if (change.kind == OverlayChangeKind::DeleteFile && (IsScratchStep(change) || PathKey(change.path) == list)) {
+    return change.error == kErrorFileNotFound;
+  }
   if (change.kind != OverlayChangeKind::CopyFile || change.error != kErrorPathNotFound) return false;
   std::u16string key = CopyKey(change);
   for (size_t i = step + 1; i < changes.size(); ++i) {

@@ -163,7 +163,8 @@ void CheckBeforeRun(Check* check) {
   check->applied = check->selection.packageDirectory != nullptr &&
                    Same(check->selection.packageDirectory, check->packageDirectory);
   CheckEncodingAndLines(check);
-  CheckValues(check);
+  CheckVersion(check);
+  CheckTime(check);
   CheckKeywords(check);
   CheckMisplacedListKeys(check);
   CheckBaseVersion(check);
