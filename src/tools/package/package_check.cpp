@@ -149,6 +149,26 @@ Severity SeverityNamed(const char* name) {
   return text == "error" ? Severity::Error : text == "warning" ? Severity::Warning : Severity::Note;
 }
 
+// The run's copies counted on the progress line, against the package's files.
+struct RunProgress {
+  int (*copyFile)(FileSystem* self, const char16_t* from, const char16_t* to);
+  long long done;
+  long long total;
+};
+RunProgress runProgress;
+
+int CopyWithProgress(FileSystem* self, const char16_t* from, const char16_t* to) {
+  ++runProgress.done;
+  ShowProgress("simulating the run, copies", runProgress.done, runProgress.total);
+  return runProgress.copyFile(self, from, to);
+}
+
+void CountCopies(Check* check, FileSystem* fileSystem) {
+  runProgress = RunProgress{fileSystem->copyFile, 0, 0};
+  for (const std::u16string& file : check->packageFiles) runProgress.total += file.back() != u'\\';
+  fileSystem->copyFile = CopyWithProgress;
+}
+
 // What update.ini and the package say, on the device as it stands.
 void CheckBeforeRun(Check* check) {
   check->lines = ReadDescriptionLines(check->device, check->description.c_str());
@@ -208,7 +228,10 @@ int RunCheck(const CheckArguments& arguments) {
   check.description = check.packageDirectory + kPackageDescriptionName;
   CheckBeforeRun(&check);
   RunOptions options{nullptr, arguments.fontFile, nullptr};
+  CountCopies(&check, &device.overlay.fileSystem);
   bool ran = RunUpdaterOn(&device, options, &check.run, &error);
+  EndProgress();
+  device.overlay.fileSystem.copyFile = runProgress.copyFile;
   if (ran) {
     CheckAfterRun(&check);
     if (arguments.json) {
