@@ -127,7 +127,8 @@ EntryKind KindAt(FileSystem* fileSystem, const std::u16string& devicePath);
 std::vector<Setting> ReadSettings(FileSystem* fileSystem, const char16_t* path);
 
 // Before the run: what update.ini says.
-void CheckEncodingAndLines(Check* check);
+void CheckEncoding(Check* check);
+void CheckLongLines(Check* check);
 void CheckVersion(Check* check);
 void CheckTime(Check* check);
 void CheckKeywords(Check* check);

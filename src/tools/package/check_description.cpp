@@ -109,7 +109,7 @@ std::u16string Trimmed(const std::u16string& text) {
 }  // namespace
 
 // What the panel reads where an editor shows something else.
-void CheckEncodingAndLines(Check* check) {
+void CheckEncoding(Check* check) {
   std::string bytes;
   if (!ReadWholeFile(check->device, check->description, &bytes)) return;
   bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[1]) == 0xFE;
@@ -123,6 +123,9 @@ void CheckEncodingAndLines(Check* check) {
     Add(check, Severity::Warning, "description-encoding",
         "update.ini is not UTF-8: the panel reads its odd bytes as Latin-1 characters");
   }
+}
+
+void CheckLongLines(Check* check) {
   int reported = 0;
   for (const DescriptionLine& line : check->lines) {
     if (!line.continued || line.number == reported) continue;
@@ -202,7 +205,7 @@ void CheckMisplacedListKeys(Check* check) {
     if (prefix == nullptr) continue;
     std::u16string key = line.text.substr(0, line.text.find(u'='));
     Finding finding{Severity::Warning, "list-key-misplaced",
-                    "line " + std::to_string(line.number) + " \"" + Utf8(line.text) +
+                    "\"" + Utf8(line.text) +
                         "\" is never read as a list entry: list entries are file1=..., file2=... in [" +
                         Utf8(kUpdateSection) + "] (copies) or [" + Utf8(kDeleteSection) + "] (deletes)",
                     "", Utf8(key), line.number, ""};
@@ -237,8 +240,8 @@ void CheckBaseVersion(Check* check) {
   const VersionNumber& installed = check->selection.installedVersion;
   if (CompareVersion(&base, &installed) == 0) return;
   Finding finding{Severity::Warning, "base-differs",
-                  "the package was made from version " + VersionText(base) + " (line " + std::to_string(line) +
-                      ") but this panel has " + VersionText(installed) +
+                  "the package was made from version " + VersionText(base) + " but this panel has " +
+                      VersionText(installed) +
                       ": files the package leaves alone may not be those it was made for",
                   "", "", line, ""};
   check->findings.push_back(finding);

@@ -106,7 +106,8 @@ void CheckEntryKind(Check* check, const char16_t* section, const std::u16string&
                  "(with one it would delete the whole application directory)",
           section, key, entry);
   } else if (kind == EntryKind::None) {
-    AddAt(check, Severity::Warning, "entry-names-nothing", name + ": names nothing in the " + where, section, key, entry);
+    AddAt(check, Severity::Warning, "entry-names-nothing", name + ": names nothing in the " + where, section, key,
+          entry);
   } else if (kind == EntryKind::Directory && !directory) {
     AddAt(check, Severity::Warning, "directory-without-backslash",
           name + ": names a directory of the " + where + " without the final backslash, so it is taken as a file and " +
@@ -129,10 +130,12 @@ void CheckEntry(Check* check, const char16_t* section, int index, const std::u16
   Reach reach = ReachOf(entry, base, deleting);
   if (reach == Reach::WholeApplication) {
     AddAt(check, Severity::Error, "deletes-application",
-          name + ": deletes the whole application directory (main.ini, Database, Nimbora.exe ...)", section, key, entry);
+          name + ": deletes the whole application directory (main.ini, Database, Nimbora.exe ...)", section, key,
+          entry);
   } else if (reach == Reach::Outside) {
     AddAt(check, Severity::Error, "entry-outside",
-          name + ": reaches outside the " + (deleting ? "application directory" : "package or the application directory") +
+          name + ": reaches outside the " +
+              (deleting ? "application directory" : "package or the application directory") +
               " (\"..\" or a drive)",
           section, key, entry);
   } else if (!Fits(entry, kApplicationDirectory) || !Fits(entry, check->packageDirectory) ||

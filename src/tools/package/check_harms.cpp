@@ -27,7 +27,9 @@ std::vector<Setting> ReadSettings(FileSystem* fileSystem, const char16_t* path) 
       if (IsIgnoredLine(line.c_str()) || equals == std::u16string::npos || equals == 0) continue;
       std::u16string key = line.substr(0, equals);
       bool known = false;
-      for (const Setting& setting : settings) known = known || (Same(setting.section, section) && Same(setting.key, key));
+      for (const Setting& setting : settings) {
+        known = known || (Same(setting.section, section) && Same(setting.key, key));
+      }
       if (known) continue;
       char16_t value[kPathCapacity];
       ReadProfileString(section.c_str(), key.c_str(), u"", value, kPathCapacity, path);

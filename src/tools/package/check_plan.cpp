@@ -47,8 +47,9 @@ bool IsScratchStep(const OverlayChange& change) {
 }
 
 // A failure the run meets on its normal course: a directory that exists,
-// a scratch file or checksum list that is not there, a listed copy made
-// again once its directories exist.
+// a scratch file or checksum list that is not there, the application
+// directory that keeps Database, a listed copy made again once its
+// directories exist.
 bool IsNormalCourse(const std::vector<OverlayChange>& changes, size_t step) {
   const OverlayChange& change = changes[step];
   if (change.error == 0) return false;
@@ -57,6 +58,10 @@ bool IsNormalCourse(const std::vector<OverlayChange>& changes, size_t step) {
   static const std::u16string list = PathKey(std::u16string(kFlashPackageDirectory) + kChecksumListName);
   if (change.kind == OverlayChangeKind::DeleteFile && (IsScratchStep(change) || PathKey(change.path) == list)) {
     return change.error == kErrorFileNotFound;
+  }
+  // "Delete" = all keeps Database, so the application directory stays.
+  if (change.kind == OverlayChangeKind::RemoveDirectory) {
+    return change.error == kErrorDirectoryNotEmpty && PathKey(change.path) == PathKey(kApplicationDirectory);
   }
   if (change.kind != OverlayChangeKind::CopyFile || change.error != kErrorPathNotFound) return false;
   std::u16string key = CopyKey(change);
@@ -163,7 +168,9 @@ std::string PlanJson(const std::vector<OverlayChange>& changes) {
     if (change.kind == OverlayChangeKind::CopyFile) {
       out += ", \"bytes\": " + std::to_string(change.bytes) + ", \"replaces\": " + (change.replaced ? "true" : "false");
     }
-    if (change.kind == OverlayChangeKind::SetAttributes) out += ", \"attributes\": " + std::to_string(change.attributes);
+    if (change.kind == OverlayChangeKind::SetAttributes) {
+      out += ", \"attributes\": " + std::to_string(change.attributes);
+    }
     out += ", \"error\": " + std::to_string(change.error) + "}";
   }
   return out + "]";

@@ -182,7 +182,8 @@ void CheckBeforeRun(Check* check) {
                                           &check->packageTime);
   check->applied = check->selection.packageDirectory != nullptr &&
                    Same(check->selection.packageDirectory, check->packageDirectory);
-  CheckEncodingAndLines(check);
+  CheckEncoding(check);
+  CheckLongLines(check);
   CheckVersion(check);
   CheckTime(check);
   CheckKeywords(check);
