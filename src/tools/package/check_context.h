@@ -78,7 +78,6 @@ struct Check {
   std::vector<Setting> settingsBefore;
   RunRecord run;
   std::u16string outcome;
-  bool succeeded;
   std::vector<std::u16string> deletes;
   std::vector<Copy> copies;
   std::vector<std::u16string> createdDirectories;
