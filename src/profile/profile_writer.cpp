@@ -164,14 +164,12 @@ struct Leftovers {
 };
 
 int NameLeftovers(const char16_t* path, Leftovers* names) {
-  static const char16_t kFresh[] = u"~new";
-  static const char16_t kOld[] = u"~old";
   int length = WideLength(path);
-  if (length + WideLength(kFresh) >= kPathCapacity) return 0;
+  if (length + WideLength(kFreshSuffix) >= kPathCapacity) return 0;
   WideCopy(names->fresh, path);
-  WideCopy(names->fresh + length, kFresh);
+  WideCopy(names->fresh + length, kFreshSuffix);
   WideCopy(names->old, path);
-  WideCopy(names->old + length, kOld);
+  WideCopy(names->old + length, kOldSuffix);
   return 1;
 }
 

@@ -3,6 +3,11 @@
 
 namespace nimbora {
 
+// A replace writes the new content to path + kFreshSuffix and moves the old
+// one aside to path + kOldSuffix before it goes in place.
+constexpr const char16_t* kFreshSuffix = u"~new";
+constexpr const char16_t* kOldSuffix = u"~old";
+
 // key nullptr: remove the section. value nullptr: remove the entry.
 // Returns 1 when the file was changed as asked or needed no change, else 0.
 // The file is replaced whole, so a failure or a power cut leaves its old

@@ -408,6 +408,15 @@ TEST_F(NimboraPackageTest, CheckPlansWhatARealRunDoes) {
                                       Quoted(package));
     ASSERT_EQ(check.status, 0) << check.output << check.errors;
     EXPECT_EQ(DescribeHostTree("device"), before);
+    // One spelling a path: directories end with a backslash, none is listed twice.
+    nlohmann::json report = nlohmann::json::parse(check.output);
+    for (const char* list : {"delete", "createDirectories", "removeDirectories"}) {
+      std::set<std::string> seen;
+      for (const nlohmann::json& path : report[list]) {
+        EXPECT_TRUE(seen.insert(Lower(path.get<std::string>())).second) << list << " " << path;
+        EXPECT_EQ(path.get<std::string>().back() == '\\', std::string(list) != "delete") << path;
+      }
+    }
 
     ApplyPlan(check.output, 6u);
     RunUpdater("device");
@@ -462,6 +471,8 @@ struct FindingCase {
   Files packageFiles;
   const char* options;
   int status;
+  const char* severity = nullptr;  // of the finding, when the row tells
+  const char* absent = nullptr;    // a contradicting finding or text that must be gone
 };
 
 class CheckFindingTest : public NimboraPackageTest, public ::testing::WithParamInterface<FindingCase> {};
@@ -484,8 +495,23 @@ TEST_P(CheckFindingTest, ReportsTheFindingWithItsCode) {
   Outcome check = Run(kProgram, std::string("check --json --device ") + Quoted("device") + " " + c.options + " " +
                                     Quoted("package"));
   EXPECT_EQ(check.status, c.status) << check.output << check.errors;
-  EXPECT_NE(check.output.find(std::string("\"code\": \"") + c.code + "\""), std::string::npos) << check.output;
   EXPECT_EQ(DescribeHostTree("device"), before);
+  nlohmann::json report = nlohmann::json::parse(check.output);
+  std::set<std::string> seen;
+  bool found = false;
+  for (const nlohmann::json& finding : report["findings"]) {
+    EXPECT_TRUE(seen.insert(finding.dump()).second) << "shown twice: " << finding;
+    if (finding["code"] != c.code) continue;
+    found = true;
+    if (c.severity != nullptr) {
+      EXPECT_EQ(finding["severity"], c.severity) << finding;
+    }
+  }
+  EXPECT_TRUE(found) << check.output;
+  if (c.absent != nullptr) {
+    EXPECT_EQ(check.output.find(c.absent), std::string::npos) << check.output;
+  }
+  EXPECT_EQ(report["counts"]["errors"].get<int>() > 0, c.status == 1) << check.output;
 }
 
 const char kValid[] = "[Main]\r\nVersion=1.0.1\r\nUpdate=1\r\n[Update]\r\nfile1=a.txt\r\n";
@@ -496,14 +522,15 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"fit-approximate", kValid, {{"a.txt", "new"}}, "", 0},
         FindingCase{"version-invalid", "[Main]\nVersion=1.0\nUpdate=1\n[Update]\nfile1=a.txt\n", {{"a.txt", "n"}}, "", 1},
         FindingCase{"version-not-newer", "[Main]\nVersion=1.0.0\nUpdate=1\n[Update]\nfile1=a.txt\n", {{"a.txt", "n"}}, "", 1},
-        FindingCase{"other-package-first", kValid, {{"a.txt", "n"}}, "--flash", 1},
+        FindingCase{"other-package-first", kValid, {{"a.txt", "n"}, {"b.txt", "b"}}, "--flash", 1, "error", "files-never-copied"},
         FindingCase{"list-stops-early", "[Main]\nVersion=1.0.1\nDelete=3\n[Delete]\nfile1=a.txt\nfile3=b.txt\n", {}, "", 1},
         FindingCase{"count-beyond-entries", "[Main]\nVersion=1.0.1\nDelete=3\n[Delete]\nfile1=a.txt\n", {}, "", 0},
         FindingCase{"entry-outside", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=..\\..\\Windows\\\n", {}, "", 1},
         FindingCase{"entry-too-long", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=" + std::string(235, 'x').append("\n"), {}, "", 1},
         FindingCase{"settings-lost", "[Main]\nVersion=1.0.1\nDelete=all\nUpdate=1\n[Update]\nfile1=a.txt\n", {{"a.txt", "n"}}, "", 1},
-        FindingCase{"param-replaced", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Database\\Param.dat\n", {{"Database/Param.dat", "q"}}, "", 1},
-        FindingCase{"copy-fails", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=locked.txt\n", {{"locked.txt", "n"}}, "", 1},
+        FindingCase{"database-changed", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Database\\Param.dat\n", {{"Database/Param.dat", "q"}}, "", 1, "error"},
+        // Failed, the copy is still no file "never copied"; its failure is told once.
+        FindingCase{"copy-fails", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=locked.txt\n", {{"locked.txt", "n"}}, "", 1, "error", "files-never-copied"},
         FindingCase{"update-fails", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=missing.txt\n", {}, "", 1},
         FindingCase{"description-encoding", std::string("\xEF\xBB\xBF") + kValid, {{"a.txt", "n"}}, "", 1},
         FindingCase{"long-line", std::string(kValid) + ";" + std::string(300, 'c') + "\r\n", {{"a.txt", "n"}}, "", 1},
@@ -511,13 +538,31 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"entry-names-nothing", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=none.txt\n", {}, "", 0},
         FindingCase{"files-never-copied", kValid, {{"a.txt", "n"}, {"extra.txt", "e"}}, "", 0},
         FindingCase{"name-not-on-device", kValid, {{"a.txt", "n"}, {"x\\..\\main.ini", "m"}}, "", 1},
-        FindingCase{"update-exe-listed", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Update.exe\n", {{"Update.exe", "u"}}, "", 0},
+        FindingCase{"update-exe-listed", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Update.exe\n", {{"Update.exe", "u"}}, "", 0, "warning",
+                    "the failed copy fails the update"},
+        FindingCase{"settings-replaced", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=main.ini\n", {{"main.ini", Settings("1.0.0", "Author")}}, "", 1, "error"},
+        FindingCase{"settings-lost", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=main.ini\n", {}, "", 1, "error"},
+        FindingCase{"database-changed-deliberately", "[Main]\nVersion=1.0.1\nDelete=1\nDeleteDatabase=true\n[Delete]\nfile1=Database\\\n", {}, "", 0, "warning"},
+        FindingCase{"deletes-application", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=.\\\n", {}, "", 1, "error", "entry-names-nothing"},
+        FindingCase{"deletes-application", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=a.txt\\..\\\n", {}, "", 1, "error", "entry-outside"},
+        FindingCase{"directory-without-backslash", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=Database\n", {}, "", 0, "warning"},
+        FindingCase{"file-with-backslash", "[Main]\nVersion=1.0.1\nDelete=1\n[Delete]\nfile1=a.txt\\\n", {}, "", 0, "warning"},
+        FindingCase{"keyword-with-blank", "[Main]\nVersion=1.0.1\nUpdate=all \n", {}, "", 0, "warning"},
+        FindingCase{"time-read-differently", "[Main]\nVersion=1.0.1\nUpdate Time=2026-11-20T14:05:00\n", {}, "", 0, "warning"},
+        FindingCase{"version-read-differently", "[Main]\nVersion=1.2.300\n", {}, "", 0, "warning"},
+        FindingCase{"language-missing", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Language.ini\n", {{"Language.ini", "[Deutsch]\nUpdate=Neu\n"}}, "", 0, "warning"},
+        FindingCase{"flag-reads-off", "[Main]\nVersion=1.0.1\nDelete=all\nDeleteDatabase=yes\nUpdate=1\n[Update]\nfile1=main.ini\n", {{"main.ini", Settings("1.0.0", "Station")}}, "", 0, "warning"},
+        FindingCase{"names-differ-in-case", kValid, {{"a.txt", "n"}, {"A.TXT", "N"}}, "", 0, "warning"},
+        FindingCase{"list-key-misplaced", "[Main]\nVersion=1.0.1\nUpdate=1\nfile1=a.txt\n", {{"a.txt", "n"}}, "", 1, "warning"},
+        FindingCase{"base-differs", "[Main]\n; base 0.9.0\nVersion=1.0.1\n", {}, "", 0, "warning"},
+        // Entries written with "/" are copied as the panel copies them.
+        FindingCase{"fit-approximate", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=sub/b.txt\n", {{"sub/b.txt", "b"}}, "", 0, "note", "files-never-copied"},
         FindingCase{"text-cut", "[Main]\nVersion=1.0.1\nUpdate=1\n[Update]\nfile1=Language.ini\n", {{"Language.ini", "[English]\nSuccess=" + std::string(90, 'W') + "\n"}},
                     "", 0}),
     [](const auto& info) {
       std::string name = info.param.code;
       name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
-      return name;
+      return name + std::to_string(info.index);
     });
 
 // --- preview ---------------------------------------------------------------

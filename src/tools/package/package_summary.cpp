@@ -28,6 +28,7 @@
 #include "package_description_findings.h"
 #include "package_tool.h"
 #include "progress_line.h"
+#include "package_base.h"
 
 namespace nimbora {
 
@@ -174,18 +175,6 @@ std::vector<std::u16string> NeverCopied(const Summary& summary) {
   return never;
 }
 
-// The base version make records: "; base X.Y.Z" as the line after [Main].
-std::string RecordedBase(FileSystem* fileSystem) {
-  const std::u16string kMark = u"; base ";
-  bool afterMain = false;
-  for (std::u16string line : ReadProfileLines(fileSystem, (kRoot + kPackageDescriptionName).c_str())) {
-    while (!line.empty() && (line.back() == u'\n' || line.back() == u'\r')) line.pop_back();
-    if (afterMain) return line.rfind(kMark, 0) == 0 ? Utf8(line.substr(kMark.size())) : "";
-    afterMain = IsHeaderOf(line.c_str(), kMainSection) != 0;
-  }
-  return "";
-}
-
 // The file system of the package with its reads counted, for the progress line.
 struct CountingFileSystem {
   FileSystem fileSystem;  // first, so that a call's self leads back here
@@ -242,7 +231,7 @@ void ReadSummary(Summary* summary) {
   summary->deletesParam =
       summary->deletes.instruction.all && (summary->deletesDatabase || MainFlag(description, kDeleteParamKey));
   summary->updates = ReadList(summary, kUpdateSection);
-  summary->base = RecordedBase(summary->package);
+  summary->base = Utf8(ReadPackageBase(summary->package, kRoot + kPackageDescriptionName).value_or(u""));
   UseFileSystem(previous);
   summary->neverCopied = NeverCopied(*summary);
   summary->findings = DescriptionFindings(summary->package, kRoot);
