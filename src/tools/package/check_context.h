@@ -97,8 +97,6 @@ const char* SeverityName(Severity severity);
 
 bool Same(const std::u16string& a, const std::u16string& b);
 std::u16string MainValue(const Check& check, const char16_t* key, const char16_t* defaultText);
-std::string VersionText(const VersionNumber& version);
-std::string TimeText(const UpdateTime& time);
 
 // The description's lines, read once.
 std::vector<DescriptionLine> ReadDescriptionLines(FileSystem* fileSystem, const char16_t* path);

@@ -43,18 +43,6 @@ bool Same(const std::u16string& a, const std::u16string& b) {
   return WideCompareNoCase(a.c_str(), b.c_str()) == 0;
 }
 
-std::string VersionText(const VersionNumber& version) {
-  char16_t text[20];
-  FormatVersion(&version, text, 20);
-  return Utf8(text);
-}
-
-std::string TimeText(const UpdateTime& time) {
-  char16_t text[kMainValueCapacity];
-  FormatUpdateTime(&time, text, kMainValueCapacity);
-  return Utf8(text);
-}
-
 namespace {
 
 // Why the package is, or is not, the one the run applies.

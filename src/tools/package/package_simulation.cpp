@@ -25,6 +25,9 @@ namespace nimbora {
 
 namespace {
 
+constexpr int kVersionTextCapacity = 20;
+constexpr int kTimeTextCapacity = 64;
+
 // A host root for the session with nothing in it but a stand-in for the
 // application, so the launch succeeds as on a panel and starts nothing real;
 // without it the start fails. The stand-in is a program that does nothing,
@@ -292,5 +295,17 @@ std::u16string Wide(const std::string& text) {
 }
 
 std::string Json(const std::u16string& text) { return nlohmann::json(Utf8(text)).dump(); }
+
+std::string VersionText(const VersionNumber& version) {
+  char16_t text[kVersionTextCapacity];
+  FormatVersion(&version, text, kVersionTextCapacity);
+  return Utf8(text);
+}
+
+std::string TimeText(const UpdateTime& time) {
+  char16_t text[kTimeTextCapacity];
+  FormatUpdateTime(&time, text, kTimeTextCapacity);
+  return Utf8(text);
+}
 
 }  // namespace nimbora

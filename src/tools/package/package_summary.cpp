@@ -238,18 +238,6 @@ void ReadSummary(Summary* summary) {
   CheckList(summary);
 }
 
-std::string VersionText(const VersionNumber& version) {
-  char16_t text[20];
-  FormatVersion(&version, text, 20);
-  return Utf8(text);
-}
-
-std::string TimeText(const UpdateTime& time) {
-  char16_t text[kMainValueCapacity];
-  FormatUpdateTime(&time, text, kMainValueCapacity);
-  return Utf8(text);
-}
-
 int Count(const Summary& summary, const std::string& severity) {
   int count = 0;
   for (const DescriptionFinding& finding : summary.findings) count += severity == finding.severity;

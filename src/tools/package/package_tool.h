@@ -12,6 +12,7 @@
 #include "display/status_screen.h"
 #include "platform/host/host_platform.h"
 #include "overlay/overlay_file_system.h"
+#include "version/version_values.h"
 
 namespace nimbora {
 
@@ -131,5 +132,8 @@ bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::stri
 std::string Utf8(const std::u16string& text);
 std::u16string Wide(const std::string& text);
 std::string Json(const std::u16string& text);
+// Values in the text forms the panel writes them in.
+std::string VersionText(const VersionNumber& version);
+std::string TimeText(const UpdateTime& time);
 
 }  // namespace nimbora
