@@ -1,7 +1,9 @@
 #include "overlay/overlay_file_system.h"
 
 #include <algorithm>
+#include <list>
 #include <memory>
+#include <unordered_map>
 
 #include "base/wide_pattern.h"
 #include "base/wide_string.h"
@@ -15,9 +17,10 @@ namespace {
 // until then a read streams the lower file and a copy takes the reference,
 // so a run over a large tree holds no file of it. Open streams share it, so
 // a copy over the file or a cut shows through them as it does on the device,
-// and a deleted file stays readable while open.
+// and a deleted file stays readable while open. Copies share the bytes (or
+// the lower file) too; a write takes its own first.
 struct FileContent {
-  std::string data;
+  std::shared_ptr<std::string> data;  // set once loaded
   bool loaded;
   FileSystem* lower;
   std::u16string lowerPath;
@@ -32,7 +35,11 @@ struct Node {
   FileSystem* lower;                      // directories: where unlisted entries come from
   std::u16string lowerPath;               // ends with a backslash
   bool listed;
-  std::vector<std::unique_ptr<Node>> children;
+  std::list<std::unique_ptr<Node>> children;  // in listing order, then as attached
+  std::list<std::unique_ptr<Node>>::iterator place;  // in the parent's children
+  // The children by folded name; the first of a name found on the host is
+  // the one matched, as when the children were searched in order.
+  std::unordered_map<std::u16string, std::vector<Node*>> index;
 };
 
 struct OverlayStream {
@@ -41,9 +48,11 @@ struct OverlayStream {
   bool writable;
   bool recorded;  // its first change is in the record already
   std::u16string path;
-  // Reading a lower file the content still refers to: the lower stream, where it stands.
+  // Reading the lower file the content referred to at the open: its stream,
+  // which file that was, and where the stream stands.
   Stream* lower;
-  FileContent opened;
+  FileSystem* openedLower;
+  std::u16string openedPath;
   long long lowerPosition;
 };
 
@@ -79,14 +88,42 @@ Stream* AsStream(OverlayStream* stream) { return reinterpret_cast<Stream*>(strea
 OverlayStream* StreamOf(Stream* stream) { return reinterpret_cast<OverlayStream*>(stream); }
 OverlaySearch* SearchOf(Search* search) { return reinterpret_cast<OverlaySearch*>(search); }
 
+FileContent EmptyContent() { return FileContent{std::make_shared<std::string>(), true, nullptr, {}}; }
+
 std::unique_ptr<Node> NewNode(Node* parent, const std::u16string& name, bool directory) {
   std::unique_ptr<Node> node(new Node{});
   node->name = name;
   node->parent = parent;
   node->directory = directory;
   node->listed = directory;
-  if (!directory) node->content = std::make_shared<FileContent>(FileContent{{}, true, nullptr, {}});
+  if (!directory) node->content = std::make_shared<FileContent>(EmptyContent());
   return node;
+}
+
+// The name as WideCompareNoCase compares it, character by character.
+std::u16string Folded(const std::u16string& name) {
+  std::u16string folded = name;
+  for (char16_t& c : folded) c = FoldCase(c);
+  return folded;
+}
+
+Node* Attach(Node* directory, std::unique_ptr<Node> node) {
+  Node* attached = node.get();
+  attached->parent = directory;
+  directory->index[Folded(attached->name)].push_back(attached);
+  attached->place = directory->children.insert(directory->children.end(), std::move(node));
+  return attached;
+}
+
+std::unique_ptr<Node> Detach(Node* node) {
+  Node* parent = node->parent;
+  auto named = parent->index.find(Folded(node->name));
+  std::vector<Node*>& same = named->second;
+  same.erase(std::find(same.begin(), same.end(), node));
+  if (same.empty()) parent->index.erase(named);
+  std::unique_ptr<Node> detached = std::move(*node->place);
+  parent->children.erase(node->place);
+  return detached;
 }
 
 // Reads the lower entries of a directory the first time it is looked at.
@@ -112,34 +149,15 @@ void List(Node* directory) {
     } else {
       *child->content = FileContent{{}, false, lower, directory->lowerPath + name};
     }
-    directory->children.push_back(std::move(child));
+    Attach(directory, std::move(child));
   } while (lower->findNext(lower, search, &entry));
   lower->findClose(lower, search);
 }
 
 Node* FindChild(Node* directory, const std::u16string& name) {
   List(directory);
-  for (const std::unique_ptr<Node>& child : directory->children) {
-    if (WideCompareNoCase(child->name.c_str(), name.c_str()) == 0) return child.get();
-  }
-  return nullptr;
-}
-
-std::unique_ptr<Node> Detach(Node* node) {
-  std::vector<std::unique_ptr<Node>>& siblings = node->parent->children;
-  for (size_t i = 0; i < siblings.size(); ++i) {
-    if (siblings[i].get() != node) continue;
-    std::unique_ptr<Node> detached = std::move(siblings[i]);
-    siblings.erase(siblings.begin() + static_cast<long>(i));
-    return detached;
-  }
-  return nullptr;
-}
-
-Node* Attach(Node* directory, std::unique_ptr<Node> node) {
-  node->parent = directory;
-  directory->children.push_back(std::move(node));
-  return directory->children.back().get();
+  auto found = directory->index.find(Folded(name));
+  return found != directory->index.end() ? found->second.front() : nullptr;
 }
 
 // The path's names as the device takes them (device_names.h).
@@ -200,22 +218,40 @@ bool Load(FileContent* content) {
   size_t got;
   while ((got = lower->read(lower, stream, buffer, sizeof buffer)) != 0) data.append(buffer, got);
   lower->close(lower, stream);
-  *content = FileContent{std::move(data), true, nullptr, {}};
+  *content = FileContent{std::make_shared<std::string>(std::move(data)), true, nullptr, {}};
   return true;
 }
 
 // A file whose lower copy cannot be read counts as refused.
 uint32_t LoadOrRefuse(Node* node) { return Load(node->content.get()) ? 0 : kErrorAccessDenied; }
 
-// The file's size, or -1 when its lower copy cannot be read.
-long long SizeOf(const FileContent& content) {
-  if (content.loaded) return static_cast<long long>(content.data.size());
-  FileSystem* lower = content.lower;
-  Stream* stream = lower->open(lower, content.lowerPath.c_str(), u"r");
-  if (stream == nullptr) return -1;
-  long long size = lower->seek(lower, stream, 0, kSeekEnd) ? lower->tell(lower, stream) : -1;
-  lower->close(lower, stream);
-  return size;
+// The size of a file to copy, without reading its bytes when the lower file
+// can tell it; 0 or the refusal.
+uint32_t SizeOrRefuse(FileContent* content, long long* size) {
+  if (!content->loaded) {
+    FileSystem* lower = content->lower;
+    Stream* stream = lower->open(lower, content->lowerPath.c_str(), u"r");
+    if (stream == nullptr) return kErrorAccessDenied;
+    long long end = lower->seek(lower, stream, 0, kSeekEnd) ? lower->tell(lower, stream) : -1;
+    lower->close(lower, stream);
+    *size = end;
+    if (end >= 0) return 0;
+    if (!Load(content)) return kErrorAccessDenied;
+  }
+  *size = static_cast<long long>(content->data->size());
+  return 0;
+}
+
+// A file's size for a seek from its end; 0 when its lower copy cannot be read.
+long long EndOf(FileContent* content) {
+  long long size = 0;
+  return SizeOrRefuse(content, &size) == 0 ? size : 0;
+}
+
+// The bytes a write may change: a file sharing them with a copy gets its own.
+std::string* OwnBytes(FileContent* content) {
+  if (content->data.use_count() > 1) content->data = std::make_shared<std::string>(*content->data);
+  return content->data.get();
 }
 
 uint32_t AttributesOf(const Node* node) {
@@ -260,7 +296,7 @@ uint32_t OpenTarget(FileSystem* self, const Lookup& lookup, bool writable, bool 
   }
   if ((*file)->directory || (writable && (*file)->readOnly)) return kErrorAccessDenied;
   if (!creates) return writable ? LoadOrRefuse(*file) : 0;
-  *(*file)->content = FileContent{{}, true, nullptr, {}};
+  *(*file)->content = EmptyContent();
   (void)self;
   return 0;
 }
@@ -285,11 +321,10 @@ Stream* OverlayOpen(FileSystem* self, const char16_t* path, const char16_t* mode
     return nullptr;
   }
   const FileContent& content = *file->content;
-  FileContent reference{{}, content.loaded, content.lower, content.lowerPath};
-  OverlayStream* open = new OverlayStream{file->content, 0, writable, creates, path, nullptr, reference, 0};
-  FileSystem* lower = open->opened.lower;
-  if (!open->opened.loaded) open->lower = lower->open(lower, open->opened.lowerPath.c_str(), u"r");
-  if (!open->opened.loaded && open->lower == nullptr) {
+  OverlayStream* open =
+      new OverlayStream{file->content, 0, writable, creates, path, nullptr, content.lower, content.lowerPath, 0};
+  if (!content.loaded) open->lower = content.lower->open(content.lower, content.lowerPath.c_str(), u"r");
+  if (!content.loaded && open->lower == nullptr) {
     delete open;
     Fail(self, kErrorAccessDenied);
     return nullptr;
@@ -301,12 +336,12 @@ Stream* OverlayOpen(FileSystem* self, const char16_t* path, const char16_t* mode
 // copy over the file since.
 bool ReadsLower(const OverlayStream* open) {
   const FileContent& content = *open->content;
-  return open->lower != nullptr && !content.loaded && content.lower == open->opened.lower &&
-         content.lowerPath == open->opened.lowerPath;
+  return open->lower != nullptr && !content.loaded && content.lower == open->openedLower &&
+         content.lowerPath == open->openedPath;
 }
 
 size_t ReadLower(OverlayStream* open, void* buffer, size_t size) {
-  FileSystem* lower = open->opened.lower;
+  FileSystem* lower = open->openedLower;
   if (open->lowerPosition != open->position && !lower->seek(lower, open->lower, open->position, kSeekSet)) return 0;
   size_t count = lower->read(lower, open->lower, buffer, size);
   open->position += static_cast<long long>(count);
@@ -318,7 +353,7 @@ size_t OverlayRead(FileSystem*, Stream* stream, void* buffer, size_t size) {
   OverlayStream* open = StreamOf(stream);
   if (ReadsLower(open)) return ReadLower(open, buffer, size);
   if (!Load(open->content.get())) return 0;
-  const std::string& data = open->content->data;
+  const std::string& data = *open->content->data;
   if (open->position >= static_cast<long long>(data.size())) return 0;
   size_t count = std::min(size, data.size() - static_cast<size_t>(open->position));
   data.copy(static_cast<char*>(buffer), count, static_cast<size_t>(open->position));
@@ -338,7 +373,7 @@ size_t OverlayWrite(FileSystem* self, Stream* stream, const void* data, size_t s
   if (!open->writable) return Fail(self, kErrorGeneralFailure);
   if (!Load(open->content.get())) return Fail(self, kErrorAccessDenied);  // a copy over it since
   RecordFirstWrite(self, open);
-  WriteAt(&open->content->data, open->position, data, size);
+  WriteAt(OwnBytes(open->content.get()), open->position, data, size);
   open->position += static_cast<long long>(size);
   return size;
 }
@@ -347,7 +382,7 @@ int OverlaySeek(FileSystem* self, Stream* stream, long long offset, int origin) 
   OverlayStream* open = StreamOf(stream);
   long long base = 0;
   if (origin == kSeekCurrent) base = open->position;
-  else if (origin == kSeekEnd) base = std::max(SizeOf(*open->content), 0LL);
+  else if (origin == kSeekEnd) base = EndOf(open->content.get());
   else if (origin != kSeekSet) return Fail(self, kErrorInvalidParameter);
   if (base + offset < 0) return Fail(self, kErrorNegativeSeek);
   open->position = base + offset;
@@ -358,7 +393,7 @@ long long OverlayTell(FileSystem*, Stream* stream) { return StreamOf(stream)->po
 
 int OverlayClose(FileSystem*, Stream* stream) {
   OverlayStream* open = StreamOf(stream);
-  if (open->lower != nullptr) open->opened.lower->close(open->opened.lower, open->lower);
+  if (open->lower != nullptr) open->openedLower->close(open->openedLower, open->lower);
   delete open;
   return 1;
 }
@@ -456,7 +491,7 @@ int OverlayRemoveDirectory(FileSystem* self, const char16_t* path) {
 }
 
 // The checks in the host's order: the source, then the target.
-uint32_t CopyError(const Lookup& from, const Lookup& to) {
+uint32_t CopyError(const Lookup& from, const Lookup& to, long long* bytes) {
   if (from.node == nullptr) return MissingError(from);
   if (from.node->directory) return kErrorAccessDenied;
   if (!to.mapped) return kErrorPathNotFound;
@@ -464,24 +499,29 @@ uint32_t CopyError(const Lookup& from, const Lookup& to) {
   if (target == nullptr && to.parent == nullptr) return kErrorPathNotFound;
   if (target != nullptr && (target->directory || target->readOnly)) return kErrorAccessDenied;
   if (target == from.node) return kErrorSharingViolation;
-  return SizeOf(*from.node->content) >= 0 ? 0 : kErrorAccessDenied;
+  // Streams open on the target read bytes in memory, so they need them now.
+  bool open = target != nullptr && target->content.use_count() > 1;
+  uint32_t error = open ? LoadOrRefuse(from.node) : 0;
+  return error != 0 ? error : SizeOrRefuse(from.node->content.get(), bytes);
 }
 
-void CopyContent(const Lookup& from, const Lookup& to, OverlayChange* change) {
+// The target shares the source's bytes, or its lower file while unread.
+void CopyContent(const Lookup& from, const Lookup& to, long long bytes, OverlayChange* change) {
   Node* target = to.node;
   change->replaced = target != nullptr;
   if (target == nullptr) target = Attach(to.parent, NewNode(to.parent, to.name, false));
   *target->content = *from.node->content;
   target->readOnly = from.node->readOnly;
-  change->bytes = SizeOf(*target->content);
+  change->bytes = bytes;
 }
 
 int OverlayCopyFile(FileSystem* self, const char16_t* from, const char16_t* to) {
   OverlayChange change = ChangeOf(OverlayChangeKind::CopyFile, from, to);
   Lookup source = Find(self, from);
   Lookup target = Find(self, to);
-  uint32_t error = CopyError(source, target);
-  if (error == 0) CopyContent(source, target, &change);
+  long long bytes = 0;
+  uint32_t error = CopyError(source, target, &bytes);
+  if (error == 0) CopyContent(source, target, bytes, &change);
   return Finish(self, change, error);
 }
 
@@ -548,6 +588,7 @@ void SetLower(Node* directory, FileSystem* lower, const char16_t* lowerDirectory
   }
   directory->listed = lower == nullptr;
   directory->children.clear();
+  directory->index.clear();
 }
 
 }  // namespace

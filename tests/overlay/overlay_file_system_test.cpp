@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,52 @@ TEST_F(OverlayFileSystemTest, KeepsChangesInMemoryAndRecordsThem) {
   EXPECT_TRUE(overlay.changes[0].replaced);
   EXPECT_EQ(overlay.changes[0].bytes, 9);
   EXPECT_EQ(overlay.changes[0].target, u"\\App\\Data\\old.bin");
+}
+
+// A copy shares the source's bytes or host file until one of them is
+// written, and shows through a stream open on the target.
+TEST_F(OverlayFileSystemTest, ACopyIsItsOwnFileOnceWritten) {
+  struct Case {
+    bool sourceRead;   // the source's bytes are in memory before the copy
+    bool targetOpen;   // a stream is open on the target during the copy
+    const char16_t* written;
+    std::string source;
+    std::string target;
+  };
+  const char16_t* source = u"\\App\\Data\\old.bin";
+  const char16_t* target = u"\\App\\main.ini";
+  const Case cases[] = {
+      {false, false, target, "old", "Xld"}, {true, false, target, "old", "Xld"},
+      {true, false, source, "Xld", "old"},  {false, true, target, "old", "Xld"},
+      {false, false, source, "Xld", "old"},
+  };
+  for (const Case& c : cases) {
+    FreeOverlayFileSystem(&overlay);
+    InitOverlayFileSystem(&overlay, &host);
+    if (c.sourceRead) {
+      EXPECT_EQ(Read(source), "old");
+    }
+    Stream* open = c.targetOpen ? OpenStream(target, u"r") : nullptr;
+    EXPECT_TRUE(CopyFileOver(source, target));
+    if (open != nullptr) {
+      char buffer[8];
+      EXPECT_EQ(std::string(buffer, ReadBytes(open, buffer, sizeof buffer)), "old");
+      CloseStream(open);
+    }
+    Stream* stream = OpenStream(c.written, u"r+");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(WriteBytes(stream, "X", 1), 1u);
+    CloseStream(stream);
+    EXPECT_EQ(Read(source), c.source);
+    EXPECT_EQ(Read(target), c.target);
+  }
+  // A listed host file that can no longer be opened is refused.
+  DirectoryEntry entry;
+  CloseSearch(FindFirstEntry(u"\\Elsewhere\\Package\\*.*", &entry));
+  ASSERT_EQ(std::remove(HostPath("Elsewhere/Package/new.bin").c_str()), 0);
+  EXPECT_FALSE(CopyFileOver(u"\\Elsewhere\\Package\\new.bin", u"\\App\\new.bin"));
+  EXPECT_EQ(overlay.changes.back().error, kErrorAccessDenied);
+  EXPECT_EQ(Read(u"\\App\\new.bin"), "(missing)");
 }
 
 // The names of a directory and the bytes of its files, through the seam.
