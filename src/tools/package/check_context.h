@@ -60,6 +60,7 @@ struct Check {
   std::vector<SettingChange> settingChanges;
 };
 
+// Into the findings of check's package.
 void Add(Check* check, Severity severity, const char* code, const std::string& message);
 void AddAt(Check* check, Severity severity, const char* code, const std::string& message,
            const std::u16string& section, const std::u16string& key, const std::u16string& entry = u"");

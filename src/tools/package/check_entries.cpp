@@ -93,8 +93,8 @@ Reach ReachOf(const std::u16string& entry, const std::u16string& base, bool dele
   return Reach::Within;
 }
 
-void CheckEntryKind(Description* package, const char16_t* section, const std::u16string& key, const std::u16string& entry,
-                    const std::string& name) {
+void CheckEntryKind(Description* package, const char16_t* section, const std::u16string& key,
+                    const std::u16string& entry, const std::string& name) {
   bool deleting = Same(section, kDeleteSection);
   std::u16string base = deleting ? std::u16string(kApplicationDirectory) : package->packageDirectory;
   bool whole = deleting && IsWithin(Resolved(kApplicationDirectory), Resolved(base + entry));
@@ -148,8 +148,8 @@ void CheckEntry(Description* package, const char16_t* section, int index, const 
               " (\"..\" or a drive)",
           section, key, entry);
   } else if (!fits || WideLength(key) + 1 + static_cast<int>(entry.size()) >= kProfileLineCapacity - 1) {
-    AddAt(package, Severity::Error, "entry-too-long", name + ": the line or the joined path does not fit; it is skipped",
-          section, key, entry);
+    AddAt(package, Severity::Error, "entry-too-long",
+          name + ": the line or the joined path does not fit; it is skipped", section, key, entry);
   } else {
     CheckEntryKind(package, section, key, entry, name);
   }

@@ -1,6 +1,6 @@
 // nimbora-package's summary of a package: its values read by the logic's
 // reader and parsers, its lists resolved against the package, its checksum
-// list checked by the panel's own check.
+// list checked by the panel's own check, and check's findings that need no device.
 #include "package_summary.h"
 
 #include <sys/stat.h>
