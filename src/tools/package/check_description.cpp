@@ -1,11 +1,12 @@
 // check's reading of update.ini: its lines read once and looked up by the
 // profile syntax of the logic, and the findings about what the panel reads
-// where the author wrote something else.
+// where the author wrote something else; the package summary runs them too.
 #include <string>
 #include <vector>
 
 #include "base/wide_string.h"
 #include "package/package_format.h"
+#include "platform/device_locations.h"
 #include "profile/profile_reader.h"
 #include "profile/profile_syntax.h"
 #include "version/version_values.h"
@@ -13,6 +14,29 @@
 #include "package_base.h"
 
 namespace nimbora {
+
+void Add(Description* package, Severity severity, const char* code, const std::string& message) {
+  package->findings.push_back(Finding{severity, code, message, "", "", 0, ""});
+}
+
+void AddAt(Description* package, Severity severity, const char* code, const std::string& message,
+           const std::u16string& section, const std::u16string& key, const std::u16string& entry) {
+  int line = FindEntry(package->lines, section.c_str(), key.c_str()).line;
+  package->findings.push_back(Finding{severity, code, message, Utf8(section), Utf8(key), line, Utf8(entry)});
+}
+
+const char* SeverityName(Severity severity) {
+  return severity == Severity::Error ? "error" : severity == Severity::Warning ? "warning" : "note";
+}
+
+Severity SeverityNamed(const char* name) {
+  std::string text = name;
+  return text == "error" ? Severity::Error : text == "warning" ? Severity::Warning : Severity::Note;
+}
+
+bool Same(const std::u16string& a, const std::u16string& b) {
+  return WideCompareNoCase(a.c_str(), b.c_str()) == 0;
+}
 
 std::vector<DescriptionLine> ReadDescriptionLines(FileSystem* fileSystem, const char16_t* path) {
   std::vector<DescriptionLine> lines;
@@ -110,61 +134,63 @@ std::u16string Trimmed(const std::u16string& text) {
 }  // namespace
 
 // What the panel reads where an editor shows something else.
-void CheckEncoding(Check* check) {
+void CheckEncoding(Description* package) {
   std::string bytes;
-  if (!ReadWholeFile(check->device, check->description, &bytes)) return;
+  if (!ReadWholeFile(package->fileSystem, package->path, &bytes)) return;
   bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[1]) == 0xFE;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    Add(check, Severity::Error, "description-encoding",
-        "update.ini starts with a UTF-8 byte order mark, which the panel reads as part of the first line");
+    package->findings.push_back(Finding{
+        Severity::Error, "description-encoding",
+        "update.ini starts with a UTF-8 byte order mark, which the panel reads as part of the first line", "", "",
+        1, ""});
   } else if (!utf16 && bytes.find('\0') != std::string::npos) {
-    Add(check, Severity::Error, "description-encoding",
+    Add(package, Severity::Error, "description-encoding",
         "update.ini holds zero bytes: UTF-16 without the FF FE mark, or big-endian, reads as garbage");
   } else if (!utf16 && !IsUtf8(bytes)) {
-    Add(check, Severity::Warning, "description-encoding",
+    Add(package, Severity::Warning, "description-encoding",
         "update.ini is not UTF-8: the panel reads its odd bytes as Latin-1 characters");
   }
 }
 
-void CheckLongLines(Check* check) {
+void CheckLongLines(Description* package) {
   int reported = 0;
-  for (const DescriptionLine& line : check->lines) {
+  for (const DescriptionLine& line : package->lines) {
     if (!line.continued || line.number == reported) continue;
     reported = line.number;
     Finding finding{Severity::Error, "long-line",
                     "line " + std::to_string(line.number) +
                         " of update.ini is longer than 259 characters; the panel reads the rest as a line of its own",
                     "", "", line.number, ""};
-    check->findings.push_back(finding);
+    package->findings.push_back(finding);
   }
 }
 
-void CheckVersion(Check* check) {
-  DescriptionEntry version = FindEntry(check->lines, kMainSection, kVersionKey);
+void CheckVersion(Description* package) {
+  DescriptionEntry version = FindEntry(package->lines, kMainSection, kVersionKey);
   VersionNumber parsed;
   if (!ParseVersion(version.value.c_str(), &parsed)) {
-    AddAt(check, Severity::Error, "version-invalid",
+    AddAt(package, Severity::Error, "version-invalid",
           "\"Version\" is " + (version.value.empty() ? "missing" : "\"" + Utf8(version.value) + "\", not a version") +
               ": the package reads as 0.0.0",
           kMainSection, kVersionKey);
   } else if (NumbersOf(version.value) != NumbersOf(Wide(VersionText(parsed)))) {
-    AddAt(check, Severity::Warning, "version-read-differently",
+    AddAt(package, Severity::Warning, "version-read-differently",
           "\"Version\" = \"" + Utf8(version.value) + "\" is read by the panel as " + VersionText(parsed) +
               " (each part holds 0 to 255, three parts); the panel records " + VersionText(parsed),
           kMainSection, kVersionKey);
   }
 }
 
-void CheckTime(Check* check) {
-  DescriptionEntry time = FindEntry(check->lines, kMainSection, kUpdateTimeKey);
+void CheckTime(Description* package) {
+  DescriptionEntry time = FindEntry(package->lines, kMainSection, kUpdateTimeKey);
   UpdateTime parsedTime;
   ParseUpdateTime(time.value.c_str(), &parsedTime);
   if (!time.value.empty() && parsedTime.year == 0) {
-    AddAt(check, Severity::Warning, "time-invalid",
+    AddAt(package, Severity::Warning, "time-invalid",
           "\"Update Time\" \"" + Utf8(time.value) + "\" is not a valid time and is ignored", kMainSection,
           kUpdateTimeKey);
   } else if (parsedTime.year != 0 && NumbersOf(time.value) != NumbersOf(Wide(TimeText(parsedTime)))) {
-    AddAt(check, Severity::Warning, "time-read-differently",
+    AddAt(package, Severity::Warning, "time-read-differently",
           "\"Update Time\" = \"" + Utf8(time.value) + "\" is recorded as " + TimeText(parsedTime) +
               "; write it as YYYY-MM-DD H:MM:SS",
           kMainSection, kUpdateTimeKey);
@@ -172,20 +198,20 @@ void CheckTime(Check* check) {
 }
 
 // Keywords the panel compares whole: a blank beside them makes another value.
-void CheckKeywords(Check* check) {
+void CheckKeywords(Description* package) {
   for (const char16_t* key : {kDeleteKey, kUpdateKey}) {
-    std::u16string value = FindEntry(check->lines, kMainSection, key).value;
+    std::u16string value = FindEntry(package->lines, kMainSection, key).value;
     if (Same(value, kAllKeyword) || !Same(Trimmed(value), kAllKeyword)) continue;
-    AddAt(check, Severity::Warning, "keyword-with-blank",
+    AddAt(package, Severity::Warning, "keyword-with-blank",
           "\"" + Utf8(key) + "\" = \"" + Utf8(value) + "\": with the blank it is not \"all\" but a count of 0, so " +
               (Same(key, kDeleteKey) ? "nothing is deleted" : "nothing is copied") + "; write " + Utf8(key) +
               "=all",
           kMainSection, key);
   }
   for (const char16_t* key : {kDeleteDatabaseKey, kDeleteParamKey}) {
-    DescriptionEntry flag = FindEntry(check->lines, kMainSection, key);
+    DescriptionEntry flag = FindEntry(package->lines, kMainSection, key);
     if (flag.line == 0 || Same(flag.value, kTrueKeyword) || Same(flag.value, u"false")) continue;
-    AddAt(check, Severity::Warning, "flag-reads-off",
+    AddAt(package, Severity::Warning, "flag-reads-off",
           "\"" + Utf8(key) + "\" = \"" + Utf8(flag.value) + "\" is off: only \"" + Utf8(kTrueKeyword) +
               "\" turns it on",
           kMainSection, key);
@@ -193,10 +219,10 @@ void CheckKeywords(Check* check) {
 }
 
 // List entries written where the lists are not read.
-void CheckMisplacedListKeys(Check* check) {
-  int deletes = SectionHeader(check->lines, kDeleteSection);
-  int updates = SectionHeader(check->lines, kUpdateSection);
-  for (const DescriptionLine& line : check->lines) {
+void CheckMisplacedListKeys(Description* package) {
+  int deletes = SectionHeader(package->lines, kDeleteSection);
+  int updates = SectionHeader(package->lines, kUpdateSection);
+  for (const DescriptionLine& line : package->lines) {
     bool listed = line.header >= 0 && (line.header == deletes || line.header == updates);
     if (line.continued || listed || IsHeader(line.text.c_str())) continue;
     const char16_t* prefix = nullptr;
@@ -210,7 +236,7 @@ void CheckMisplacedListKeys(Check* check) {
                         "\" is never read as a list entry: list entries are file1=..., file2=... in [" +
                         Utf8(kUpdateSection) + "] (copies) or [" + Utf8(kDeleteSection) + "] (deletes)",
                     "", Utf8(key), line.number, ""};
-    check->findings.push_back(finding);
+    package->findings.push_back(finding);
   }
 }
 
@@ -235,7 +261,7 @@ int RecordedBase(const std::vector<DescriptionLine>& lines, std::u16string* base
 
 void CheckBaseVersion(Check* check) {
   std::u16string text;
-  int line = RecordedBase(check->lines, &text);
+  int line = RecordedBase(check->package.lines, &text);
   VersionNumber base;
   if (line == 0 || !ParseVersion(text.c_str(), &base)) return;
   const VersionNumber& installed = check->selection.installedVersion;
@@ -245,7 +271,40 @@ void CheckBaseVersion(Check* check) {
                       VersionText(installed) +
                       ": files the package leaves alone may not be those it was made for",
                   "", "", line, ""};
-  check->findings.push_back(finding);
+  check->package.findings.push_back(finding);
+}
+
+void CheckDescription(Description* package) {
+  package->lines = ReadDescriptionLines(package->fileSystem, package->path.c_str());
+  CheckEncoding(package);
+  CheckLongLines(package);
+  CheckVersion(package);
+  CheckTime(package);
+  CheckKeywords(package);
+  CheckMisplacedListKeys(package);
+  CheckList(package, kDeleteSection);
+  CheckList(package, kUpdateSection);
+  // With a device, check's run tells what becomes of the copy.
+  if (package->device == nullptr) {
+    CheckUpdaterListed(package, "on a panel where the running Updater cannot be overwritten, the copy fails and "
+                                "the panel shows the failure text");
+  }
+  CheckHostNames(package);
+  CheckNamesDifferingInCase(package);
+}
+
+std::vector<Finding> DescriptionFindings(FileSystem* fileSystem, const std::u16string& packageDirectory,
+                                         const std::string& hostDirectory) {
+  Description package{fileSystem,
+                      packageDirectory,
+                      hostDirectory,
+                      {kCardPackageDirectory, kFlashPackageDirectory},
+                      nullptr,
+                      packageDirectory + kPackageDescriptionName,
+                      {},
+                      {}};
+  CheckDescription(&package);
+  return package.findings;
 }
 
 }  // namespace nimbora

@@ -12,7 +12,8 @@
 #include "platform/device_names.h"
 #include "platform/host/host_platform.h"
 #include "profile/profile_reader.h"
-#include "check_context.h"
+#include "check_description.h"
+#include "package_tool.h"
 #include "progress_line.h"
 
 namespace nimbora {
@@ -92,58 +93,65 @@ Reach ReachOf(const std::u16string& entry, const std::u16string& base, bool dele
   return Reach::Within;
 }
 
-void CheckEntryKind(Check* check, const char16_t* section, const std::u16string& key, const std::u16string& entry,
-                    const std::string& name) {
+void CheckEntryKind(Description* package, const char16_t* section, const std::u16string& key,
+                    const std::u16string& entry, const std::string& name) {
   bool deleting = Same(section, kDeleteSection);
-  std::u16string base = deleting ? std::u16string(kApplicationDirectory) : check->packageDirectory;
-  EntryKind kind = KindAt(check->device, base + entry);
+  std::u16string base = deleting ? std::u16string(kApplicationDirectory) : package->packageDirectory;
+  bool whole = deleting && IsWithin(Resolved(kApplicationDirectory), Resolved(base + entry));
+  // Delete entries name what the panel holds: without a device, nothing to look at.
+  FileSystem* tree = deleting ? package->device : package->fileSystem;
+  if (!whole && tree == nullptr) return;
+  EntryKind kind = whole ? EntryKind::None : KindAt(tree, base + entry);
   bool directory = EndsWithSeparator(entry.c_str());
   std::string where = deleting ? "application directory" : "package";
-  bool whole = deleting && IsWithin(Resolved(kApplicationDirectory), Resolved(base + entry));
   if (whole) {
-    AddAt(check, Severity::Warning, "directory-without-backslash",
+    AddAt(package, Severity::Warning, "directory-without-backslash",
           name + ": names the application directory itself without a final backslash, so nothing is deleted "
                  "(with one it would delete the whole application directory)",
           section, key, entry);
   } else if (kind == EntryKind::None) {
-    AddAt(check, Severity::Warning, "entry-names-nothing", name + ": names nothing in the " + where, section, key,
+    AddAt(package, Severity::Warning, "entry-names-nothing", name + ": names nothing in the " + where, section, key,
           entry);
   } else if (kind == EntryKind::Directory && !directory) {
-    AddAt(check, Severity::Warning, "directory-without-backslash",
+    AddAt(package, Severity::Warning, "directory-without-backslash",
           name + ": names a directory of the " + where + " without the final backslash, so it is taken as a file and " +
               (deleting ? "nothing is deleted" : "its copy fails") + "; write " + Utf8(entry) + "\\",
           section, key, entry);
   } else if (kind == EntryKind::File && directory) {
-    AddAt(check, Severity::Warning, "file-with-backslash",
+    AddAt(package, Severity::Warning, "file-with-backslash",
           name + ": names a file of the " + where + " with a final backslash, so it is taken as a directory and " +
               (deleting ? "nothing is deleted" : "nothing is copied") + "; leave out the backslash",
           section, key, entry);
   }
 }
 
-void CheckEntry(Check* check, const char16_t* section, int index, const std::u16string& entry) {
+void CheckEntry(Description* package, const char16_t* section, int index, const std::u16string& entry) {
   char16_t key[32];
   WideFormat(key, 32, u"%s%d", kEntryPrefix, index);
   std::string name = Utf8(section) + " " + Utf8(key) + "=" + Utf8(entry);
   bool deleting = Same(section, kDeleteSection);
-  const std::u16string base = deleting ? std::u16string(kApplicationDirectory) : check->packageDirectory;
-  Reach reach = ReachOf(entry, base, deleting);
+  Reach reach = Reach::Within;
+  bool fits = Fits(entry, kApplicationDirectory);
+  for (const std::u16string& placement : package->placements) {
+    Reach here = ReachOf(entry, deleting ? std::u16string(kApplicationDirectory) : placement, deleting);
+    if (reach == Reach::Within) reach = here;
+    fits = fits && Fits(entry, placement);
+  }
   if (reach == Reach::WholeApplication) {
-    AddAt(check, Severity::Error, "deletes-application",
+    AddAt(package, Severity::Error, "deletes-application",
           name + ": deletes the whole application directory (main.ini, Database, Nimbora.exe ...)", section, key,
           entry);
   } else if (reach == Reach::Outside) {
-    AddAt(check, Severity::Error, "entry-outside",
+    AddAt(package, Severity::Error, "entry-outside",
           name + ": reaches outside the " +
               (deleting ? "application directory" : "package or the application directory") +
               " (\"..\" or a drive)",
           section, key, entry);
-  } else if (!Fits(entry, kApplicationDirectory) || !Fits(entry, check->packageDirectory) ||
-             WideLength(key) + 1 + static_cast<int>(entry.size()) >= kProfileLineCapacity - 1) {
-    AddAt(check, Severity::Error, "entry-too-long", name + ": the line or the joined path does not fit; it is skipped",
-          section, key, entry);
+  } else if (!fits || WideLength(key) + 1 + static_cast<int>(entry.size()) >= kProfileLineCapacity - 1) {
+    AddAt(package, Severity::Error, "entry-too-long",
+          name + ": the line or the joined path does not fit; it is skipped", section, key, entry);
   } else {
-    CheckEntryKind(check, section, key, entry, name);
+    CheckEntryKind(package, section, key, entry, name);
   }
 }
 
@@ -156,13 +164,13 @@ std::string IndexList(const std::vector<int>& indexes) {
 }  // namespace
 
 // The list's entries as the logic finds them, and whether a count runs past them.
-void CheckList(Check* check, const char16_t* section) {
-  std::u16string value = FindEntry(check->lines, kMainSection, section).value;
+void CheckList(Description* package, const char16_t* section) {
+  std::u16string value = FindEntry(package->lines, kMainSection, section).value;
   int count = WideToInt(value.c_str());
   if (Same(value, kAllKeyword) || count <= 0) return;
   std::vector<int> present;
   int firstMissing = 0;
-  std::map<int, DescriptionEntry> entries = ListEntries(check->lines, section);
+  std::map<int, DescriptionEntry> entries = ListEntries(package->lines, section);
   long long done = 0;
   for (const auto& [index, entry] : entries) {
     ShowProgress("checking entries", ++done, static_cast<long long>(entries.size()));
@@ -171,7 +179,7 @@ void CheckList(Check* check, const char16_t* section) {
     int expected = present.empty() ? 1 : present.back() + 1;
     if (firstMissing == 0 && index != expected) firstMissing = expected;
     present.push_back(index);
-    CheckEntry(check, section, index, entry.value);
+    CheckEntry(package, section, index, entry.value);
   }
   EndProgress();
   if (firstMissing == 0 && (present.empty() ? 0 : present.back()) < count) {
@@ -182,7 +190,7 @@ void CheckList(Check* check, const char16_t* section) {
   WideFormat(missing, 32, u"%s%d", kEntryPrefix, firstMissing);
   std::string head = Utf8(section) + "=" + Utf8(value) + " but " + Utf8(missing) + " is missing";
   if (Same(section, kUpdateSection)) {
-    AddAt(check, Severity::Error, "list-stops-early", head + ": the copy counts as failed", kMainSection, section);
+    AddAt(package, Severity::Error, "list-stops-early", head + ": the copy counts as failed", kMainSection, section);
     return;
   }
   std::vector<int> unreached;
@@ -190,29 +198,43 @@ void CheckList(Check* check, const char16_t* section) {
     if (index > firstMissing) unreached.push_back(index);
   }
   if (!unreached.empty()) {
-    AddAt(check, Severity::Error, "list-stops-early",
+    AddAt(package, Severity::Error, "list-stops-early",
           head + ": the list stops there, " + IndexList(unreached) + " never reached", kMainSection, section);
   } else {
-    AddAt(check, Severity::Note, "count-beyond-entries", head + ": the list ends there", kMainSection, section);
+    AddAt(package, Severity::Note, "count-beyond-entries", head + ": the list ends there", kMainSection, section);
+  }
+}
+
+void CheckUpdaterListed(Description* package, const std::string& outcome) {
+  std::u16string updater = PathKey(std::u16string(kApplicationDirectory) + kUpdaterName);
+  for (const auto& [index, entry] : ListEntries(package->lines, kUpdateSection)) {
+    if (PathKey(std::u16string(kApplicationDirectory) + entry.value) != updater) continue;
+    char16_t key[32];
+    WideFormat(key, 32, u"%s%d", kEntryPrefix, index);
+    AddAt(package, Severity::Warning, "update-exe-listed",
+          Utf8(kUpdateSection) + " " + Utf8(key) + "=" + Utf8(entry.value) + ": " + outcome +
+              "; only \"Update\" = \"all\" forgives a failed copy of " + Utf8(kUpdaterName),
+          kUpdateSection, key, entry.value);
+    return;
   }
 }
 
 // A host name that is no device name is a file the panel never has.
-void CheckHostNames(Check* check) {
+void CheckHostNames(Description* package) {
   std::error_code error;
-  std::filesystem::recursive_directory_iterator entry(check->arguments->device.packageDir, error), end;
+  std::filesystem::recursive_directory_iterator entry(package->hostDirectory, error), end;
   for (; !error && entry != end; entry.increment(error)) {
     if (IsDeviceName(entry->path().filename().c_str())) continue;
-    Add(check, Severity::Error, "name-not-on-device",
+    Add(package, Severity::Error, "name-not-on-device",
         entry->path().string() + ": a name with a backslash cannot be on the panel; the run never sees it");
     entry.disable_recursion_pending();
   }
 }
 
 // The card's file system keeps one of two names that differ only in case.
-void CheckNamesDifferingInCase(Check* check) {
+void CheckNamesDifferingInCase(Description* package) {
   std::map<std::pair<std::string, std::u16string>, std::string> seen;
-  std::filesystem::path root = check->arguments->device.packageDir;
+  std::filesystem::path root = package->hostDirectory;
   std::error_code error;
   std::filesystem::recursive_directory_iterator entry(root, error), end;
   for (; !error && entry != end; entry.increment(error)) {
@@ -221,7 +243,7 @@ void CheckNamesDifferingInCase(Check* check) {
     std::string relative = entry->path().lexically_relative(root).generic_string();
     auto [at, added] = seen.emplace(std::make_pair(entry->path().parent_path().string(), folded), relative);
     if (added) continue;
-    Add(check, Severity::Warning, "names-differ-in-case",
+    Add(package, Severity::Warning, "names-differ-in-case",
         at->second + " and " + relative + " differ only in letter case: the card keeps one of them");
   }
 }

@@ -114,7 +114,7 @@ void CheckDatabase(Check* check) {
 // What the run did, whatever the entry says: a listed delete that removed
 // the application directory or a directory above it.
 void CheckApplicationDeleted(Check* check) {
-  for (const Finding& finding : check->findings) {
+  for (const Finding& finding : check->package.findings) {
     if (std::string(finding.code) == "deletes-application") return;
   }
   if (Same(MainValue(*check, kDeleteKey, u"0"), kAllKeyword)) return;
@@ -139,7 +139,7 @@ void CheckNeverCopied(Check* check) {
   std::string names;
   for (const std::u16string& file : check->packageFiles) {
     if (file.back() == u'\\' || Same(file, kPackageDescriptionName) || Same(file, kChecksumListName)) continue;
-    if (sources.count(PathKey(check->packageDirectory + file)) != 0) continue;
+    if (sources.count(PathKey(check->package.packageDirectory + file)) != 0) continue;
     names += (names.empty() ? "" : ", ") + Utf8(file);
   }
   if (!names.empty()) {
@@ -155,22 +155,12 @@ void CheckUpdaterListed(Check* check) {
   for (const OverlayChange& change : check->run.changes) {
     if (change.kind == OverlayChangeKind::CopyFile && PathKey(change.target) == updater) last = &change;
   }
-  for (const auto& [index, entry] : ListEntries(check->lines, kUpdateSection)) {
-    if (PathKey(std::u16string(kApplicationDirectory) + entry.value) != updater) continue;
-    char16_t key[32];
-    WideFormat(key, 32, u"%s%d", kEntryPrefix, index);
-    std::string outcome =
-        last == nullptr || last->error == 0
-            ? "here the copy succeeds; on a panel where the running Updater cannot be "
-              "overwritten, the copy fails and the panel shows the failure text"
-            : "the copy fails (device error " + std::to_string(last->error) +
-                  ") and the panel shows the failure text";
-    AddAt(check, Severity::Warning, "update-exe-listed",
-          Utf8(kUpdateSection) + " " + Utf8(key) + "=" + Utf8(entry.value) + ": " + outcome +
-              "; only \"Update\" = \"all\" forgives a failed copy of " + Utf8(kUpdaterName),
-          kUpdateSection, key, entry.value);
-    return;
-  }
+  CheckUpdaterListed(&check->package,
+                     last == nullptr || last->error == 0
+                         ? "here the copy succeeds; on a panel where the running Updater cannot be "
+                           "overwritten, the copy fails and the panel shows the failure text"
+                         : "the copy fails (device error " + std::to_string(last->error) +
+                               ") and the panel shows the failure text");
 }
 
 // A Language.ini the package brings without the panel's language.

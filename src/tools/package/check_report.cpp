@@ -50,13 +50,13 @@ std::string SettingsJson(const Check& check) {
 
 int CountOf(const Check& check, Severity severity) {
   int count = 0;
-  for (const Finding& finding : check.findings) count += finding.severity == severity;
+  for (const Finding& finding : check.package.findings) count += finding.severity == severity;
   return count;
 }
 
 void PrintText(const Check& check) {
   const PackageSelection& s = check.selection;
-  printf("Package %s (%s)\n", Utf8(check.packageDirectory).c_str(),
+  printf("Package %s (%s)\n", Utf8(check.package.packageDirectory).c_str(),
          check.arguments->device.place == PackagePlace::Card ? "card" : "flash");
   printf("Installed: %s, %s\n", VersionText(s.installedVersion).c_str(),
          s.installedTime.year == 0 ? "no update time" : TimeText(s.installedTime).c_str());
@@ -82,8 +82,8 @@ void PrintText(const Check& check) {
   printf("  %lld bytes copied\n", check.bytes);
   printf("Outcome: %s\n", check.outcome.empty() ? "nothing applied; the application starts at once"
                                                  : ("\"" + Utf8(check.outcome) + "\"").c_str());
-  printf("Findings:%s\n", check.findings.empty() ? " none" : "");
-  for (const Finding& finding : check.findings) {
+  printf("Findings:%s\n", check.package.findings.empty() ? " none" : "");
+  for (const Finding& finding : check.package.findings) {
     std::string line = finding.line == 0 ? "" : " (line " + std::to_string(finding.line) + ")";
     printf("  %s %s%s: %s\n", SeverityName(finding.severity), finding.code, line.c_str(), finding.message.c_str());
   }
@@ -112,8 +112,8 @@ void PrintJson(const Check& check) {
   printf(" \"outcome\": %s,\n", check.outcome.empty() ? "null" : Json(check.outcome).c_str());
   printf(" \"counts\": {\"errors\": %d, \"warnings\": %d, \"notes\": %d},\n \"findings\": [",
          CountOf(check, Severity::Error), CountOf(check, Severity::Warning), CountOf(check, Severity::Note));
-  for (size_t i = 0; i < check.findings.size(); ++i) {
-    printf("%s%s", i == 0 ? "" : ",\n   ", FindingJson(check.findings[i]).c_str());
+  for (size_t i = 0; i < check.package.findings.size(); ++i) {
+    printf("%s%s", i == 0 ? "" : ",\n   ", FindingJson(check.package.findings[i]).c_str());
   }
   printf("]}\n");
 }

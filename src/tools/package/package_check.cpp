@@ -20,27 +20,18 @@
 namespace nimbora {
 
 void Add(Check* check, Severity severity, const char* code, const std::string& message) {
-  check->findings.push_back(Finding{severity, code, message, "", "", 0, ""});
+  Add(&check->package, severity, code, message);
 }
 
 void AddAt(Check* check, Severity severity, const char* code, const std::string& message,
            const std::u16string& section, const std::u16string& key, const std::u16string& entry) {
-  int line = FindEntry(check->lines, section.c_str(), key.c_str()).line;
-  check->findings.push_back(Finding{severity, code, message, Utf8(section), Utf8(key), line, Utf8(entry)});
-}
-
-const char* SeverityName(Severity severity) {
-  return severity == Severity::Error ? "error" : severity == Severity::Warning ? "warning" : "note";
+  AddAt(&check->package, severity, code, message, section, key, entry);
 }
 
 std::u16string MainValue(const Check& check, const char16_t* key, const char16_t* defaultText) {
   char16_t value[kPathCapacity];
-  ReadProfileString(kMainSection, key, defaultText, value, kMainValueCapacity, check.description.c_str());
+  ReadProfileString(kMainSection, key, defaultText, value, kMainValueCapacity, check.package.path.c_str());
   return value;
-}
-
-bool Same(const std::u16string& a, const std::u16string& b) {
-  return WideCompareNoCase(a.c_str(), b.c_str()) == 0;
 }
 
 namespace {
@@ -52,7 +43,7 @@ void ExplainSelection(Check* check) {
   std::string package = VersionText(check->packageVersion);
   PackageOrder order =
       OrderOfPackage(&check->packageVersion, &check->packageTime, &s.installedVersion, &s.installedTime);
-  bool ours = s.packageDirectory != nullptr && Same(s.packageDirectory, check->packageDirectory);
+  bool ours = s.packageDirectory != nullptr && Same(s.packageDirectory, check->package.packageDirectory);
   if (s.packageDirectory != nullptr && !ours) {
     check->reason = "the package already at " + Utf8(s.packageDirectory) + " is selected instead";
     Add(check, Severity::Error, "other-package-first", check->reason);
@@ -132,11 +123,6 @@ std::vector<LanguageText> ScreenTextsAfterUpdate(FileSystem* device) {
 
 namespace {
 
-Severity SeverityNamed(const char* name) {
-  std::string text = name;
-  return text == "error" ? Severity::Error : text == "warning" ? Severity::Warning : Severity::Note;
-}
-
 // The run's copies counted on the progress line, against the package's files.
 struct RunProgress {
   int (*copyFile)(FileSystem* self, const char16_t* from, const char16_t* to);
@@ -159,28 +145,18 @@ void CountCopies(Check* check, FileSystem* fileSystem) {
 
 // What update.ini and the package say, on the device as it stands.
 void CheckBeforeRun(Check* check) {
-  check->lines = ReadDescriptionLines(check->device, check->description.c_str());
-  check->packageFiles = ListTree(check->device, check->packageDirectory);
+  check->packageFiles = ListTree(check->device, check->package.packageDirectory);
   check->settingsBefore = ReadSettings(check->device, kInstalledStatePath);
-  CheckHostNames(check);
-  CheckNamesDifferingInCase(check);
+  CheckDescription(&check->package);
   SelectPackage(&check->selection);
-  check->applicable = IsPackageApplicable(check->description.c_str(), &check->selection.installedVersion,
+  check->applicable = IsPackageApplicable(check->package.path.c_str(), &check->selection.installedVersion,
                                           &check->selection.installedTime, &check->packageVersion,
                                           &check->packageTime);
   check->applied = check->selection.packageDirectory != nullptr &&
-                   Same(check->selection.packageDirectory, check->packageDirectory);
-  CheckEncoding(check);
-  CheckLongLines(check);
-  CheckVersion(check);
-  CheckTime(check);
-  CheckKeywords(check);
-  CheckMisplacedListKeys(check);
+                   Same(check->selection.packageDirectory, check->package.packageDirectory);
   CheckBaseVersion(check);
   ExplainSelection(check);
-  CheckList(check, kDeleteSection);
-  CheckList(check, kUpdateSection);
-  for (const ChecksumFinding& finding : CheckChecksumList(check->device, check->packageDirectory)) {
+  for (const ChecksumFinding& finding : CheckChecksumList(check->device, check->package.packageDirectory)) {
     Add(check, SeverityNamed(finding.severity), finding.code, finding.message);
   }
 }
@@ -213,8 +189,12 @@ int RunCheck(const CheckArguments& arguments) {
   Check check{};
   check.arguments = &arguments;
   check.device = &device.overlay.fileSystem;
-  check.packageDirectory = PackageDirectoryOf(arguments.device.place);
-  check.description = check.packageDirectory + kPackageDescriptionName;
+  check.package.fileSystem = check.device;
+  check.package.packageDirectory = PackageDirectoryOf(arguments.device.place);
+  check.package.hostDirectory = arguments.device.packageDir;
+  check.package.placements = {check.package.packageDirectory};
+  check.package.device = check.device;
+  check.package.path = check.package.packageDirectory + kPackageDescriptionName;
   CheckBeforeRun(&check);
   RunOptions options{nullptr, arguments.fontFile, nullptr};
   CountCopies(&check, &device.overlay.fileSystem);

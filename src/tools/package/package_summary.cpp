@@ -1,6 +1,6 @@
 // nimbora-package's summary of a package: its values read by the logic's
 // reader and parsers, its lists resolved against the package, its checksum
-// list checked by the panel's own check.
+// list checked by the panel's own check, and check's findings that need no device.
 #include "package_summary.h"
 
 #include <sys/stat.h>
@@ -17,6 +17,7 @@
 #include "base/wide_string.h"
 #include "control/package_selection.h"
 #include "package/directory_entries.h"
+#include "package/listed_indexes.h"
 #include "package/package_checksums.h"
 #include "package/package_format.h"
 #include "platform/device_locations.h"
@@ -25,7 +26,7 @@
 #include "profile/profile_syntax.h"
 #include "version/version_values.h"
 #include "package_checksum_list.h"
-#include "package_description_findings.h"
+#include "check_description.h"
 #include "package_tool.h"
 #include "progress_line.h"
 #include "package_base.h"
@@ -38,9 +39,18 @@ using Json = nlohmann::ordered_json;
 
 const std::u16string kRoot = u"\\";  // the package directory in its own tree
 
-bool Same(const std::u16string& a, const std::u16string& b) {
-  return WideCompareNoCase(a.c_str(), b.c_str()) == 0;
-}
+// A numbered list's instruction as the panel reads it: "all", or the entries
+// present among file1 .. file<count>, in order.
+struct ListedEntry {
+  int index;
+  std::u16string entry;
+};
+struct ListInstruction {
+  std::u16string value;  // the instruction's value as read
+  bool all;
+  int count;
+  std::vector<ListedEntry> entries;
+};
 
 // Where an entry leads in the package: the kind of thing there and its
 // bytes (a directory's: what a copy of it takes), and its path relative to
@@ -74,7 +84,7 @@ struct Summary {
   List updates;
   std::vector<std::u16string> neverCopied;
   std::string checksumList;
-  std::vector<DescriptionFinding> findings;
+  std::vector<Finding> findings;
 };
 
 long long FileBytes(FileSystem* fileSystem, const std::u16string& path) {
@@ -123,8 +133,27 @@ Resolved Resolve(FileSystem* fileSystem, const std::string& hostRoot, const std:
   return Resolved{"file", FileBytes(fileSystem, kRoot + path), path};
 }
 
+// Read through the logic's reader, with the package's file system installed.
+ListInstruction ReadListInstruction(const std::u16string& description, const char16_t* section) {
+  char16_t value[kPathCapacity];
+  ReadProfileString(kMainSection, section, u"0", value, kMainValueCapacity, description.c_str());
+  ListInstruction list{value, Same(value, kAllKeyword), 0, {}};
+  list.count = list.all ? 0 : WideToInt(value);
+  const char16_t* path = description.c_str();
+  for (int index = NextListedIndex(kEntryPrefix, 0, path); index != 0 && index <= list.count;
+       index = NextListedIndex(kEntryPrefix, index, path)) {
+    char16_t key[32];
+    WideFormat(key, 32, u"%s%d", kEntryPrefix, index);
+    char16_t entry[kPathCapacity];
+    if (ReadProfileString(section, key, u"", entry, kPathCapacity, path) > 0) {
+      list.entries.push_back(ListedEntry{index, entry});
+    }
+  }
+  return list;
+}
+
 List ReadList(Summary* summary, const char16_t* section) {
-  List list{ReadListInstruction(summary->package, kRoot, section), {}};
+  List list{ReadListInstruction(kRoot + kPackageDescriptionName, section), {}};
   bool onThePanel = Same(section, kDeleteSection);
   for (const ListedEntry& listed : list.instruction.entries) {
     list.entries.push_back(Entry{listed, onThePanel ? Resolved{"on the panel", -1, u""}
@@ -214,7 +243,7 @@ void CheckList(Summary* summary) {
   bool absent = found.size() == 1 && std::string(found[0].severity) == "note";
   summary->checksumList = absent ? "absent" : found.empty() ? "holds" : "does not hold";
   for (const ChecksumFinding& finding : found) {
-    summary->findings.push_back(DescriptionFinding{finding.severity, finding.code, finding.message, "", 0, ""});
+    summary->findings.push_back(Finding{SeverityNamed(finding.severity), finding.code, finding.message, "", "", 0, ""});
   }
 }
 
@@ -234,13 +263,13 @@ void ReadSummary(Summary* summary) {
   summary->base = Utf8(ReadPackageBase(summary->package, kRoot + kPackageDescriptionName).value_or(u""));
   UseFileSystem(previous);
   summary->neverCopied = NeverCopied(*summary);
-  summary->findings = DescriptionFindings(summary->package, kRoot);
+  summary->findings = DescriptionFindings(summary->package, kRoot, summary->directory);
   CheckList(summary);
 }
 
 int Count(const Summary& summary, const std::string& severity) {
   int count = 0;
-  for (const DescriptionFinding& finding : summary.findings) count += severity == finding.severity;
+  for (const Finding& finding : summary.findings) count += severity == SeverityName(finding.severity);
   return count;
 }
 
@@ -277,8 +306,8 @@ void PrintText(const Summary& summary) {
   for (const std::u16string& file : summary.neverCopied) printf("  %s\n", Utf8(file).c_str());
   printf("%s: %s\n", Utf8(kChecksumListName).c_str(), summary.checksumList.c_str());
   printf("Findings:%s\n", summary.findings.empty() ? " none" : "");
-  for (const DescriptionFinding& finding : summary.findings) {
-    printf("  %s %s: %s\n", finding.severity, finding.code, finding.message.c_str());
+  for (const Finding& finding : summary.findings) {
+    printf("  %s %s: %s\n", SeverityName(finding.severity), finding.code, finding.message.c_str());
   }
   printf("%d error(s)\n", Count(summary, "error"));
 }
@@ -304,11 +333,11 @@ void PrintJson(const Summary& summary) {
   Json never = Json::array();
   for (const std::u16string& file : summary.neverCopied) never.push_back(Utf8(file));
   Json findings = Json::array();
-  for (const DescriptionFinding& finding : summary.findings) {
-    findings.push_back({{"severity", finding.severity},
+  for (const Finding& finding : summary.findings) {
+    findings.push_back({{"severity", SeverityName(finding.severity)},
                         {"code", finding.code},
                         {"message", finding.message},
-                        {"key", OrNull(finding.key)},
+                        {"key", OrNull(finding.section.empty() ? finding.key : finding.section + "/" + finding.key)},
                         {"line", finding.line == 0 ? Json() : Json(finding.line)},
                         {"entry", OrNull(finding.entry)}});
   }
