@@ -39,7 +39,7 @@ struct Comparison {
   const MakeTree& oldTree;
   const MakeTree& newTree;
   MakeChoices choices;
-  std::vector<char> replaced, gone, deleted, deleteInside;         // OLD
+  std::vector<char> replaced, gone, deleted;                       // OLD
   std::vector<int> counterpart;                                    // NEW: OLD's entry or -1
   std::vector<char> freshAbove, changed, whole, emitted, carried;  // NEW
 };
@@ -60,7 +60,6 @@ void FindDeletes(Comparison* c) {
   c->replaced.assign(count, 0);
   c->gone.assign(count, 0);
   c->deleted.assign(count, 0);
-  c->deleteInside.assign(count, 0);
   for (size_t i = 0; i < count; ++i) {
     const TreeEntry& entry = Old(*c, i);
     int found = FindEntry(c->newTree, entry.path);
@@ -72,10 +71,6 @@ void FindDeletes(Comparison* c) {
     c->gone[i] = c->replaced[i] || (inside && c->gone[parent]);
     reached[i] = inside && !StartsWithFullStop(entry) && (c->replaced[parent] || reached[parent]);
     c->deleted[i] = c->gone[i] && !reached[i];
-  }
-  for (size_t i = count; i-- > 0;) {
-    if (Old(*c, i).parent >= 0)
-      c->deleteInside[static_cast<size_t>(Old(*c, i).parent)] |= c->deleted[i] || c->deleteInside[i];
   }
 }
 
@@ -114,38 +109,41 @@ bool FindChanges(Comparison* c, std::string* error) {
   return true;
 }
 
-// A directory OLD keeps is copied as one entry when everything its copy
-// reaches is new or changed and nothing in it is deleted.
+// A directory OLD keeps is copied as one entry when its copy brings something
+// (the deletes have run before): the package holds only what is new or
+// changed below it, so the directory's copy brings exactly that, and a panel
+// reads one line instead of one for every file (it reads update.ini again for
+// each).
 void FindWholeDirectories(Comparison* c) {
   size_t count = c->newTree.entries.size();
-  std::vector<char> fits(count, 1);
   std::vector<char> work(count, 0);
   c->whole.assign(count, 0);
   for (size_t i = count; i-- > 0;) {
     const TreeEntry& entry = New(*c, i);
     int found = c->counterpart[i];
-    c->whole[i] = entry.directory && !c->freshAbove[i] && fits[i] && work[i] && found >= 0 &&
-                  !c->deleteInside[static_cast<size_t>(found)];
+    c->whole[i] = entry.directory && !c->freshAbove[i] && work[i] && found >= 0;
     if (entry.parent < 0 || StartsWithFullStop(entry)) continue;
-    size_t parent = static_cast<size_t>(entry.parent);
-    bool carried = entry.directory ? fits[i] : c->freshAbove[i] || c->changed[i];
-    fits[parent] &= carried;
-    work[parent] |= entry.directory ? work[i] : carried;
+    bool brings = c->freshAbove[i] || (entry.directory ? work[i] : c->changed[i]);
+    work[static_cast<size_t>(entry.parent)] |= brings;
   }
 }
 
 // Top-down: an entry is copied by its own line unless the copy of a
-// directory above already reaches it.
+// directory above already reaches it; the package carries every entry a line
+// names and, below a directory's line, what is new or changed.
 void FindCopies(Comparison* c) {
   size_t count = c->newTree.entries.size();
+  std::vector<char> reached(count, 0);
   c->emitted.assign(count, 0);
   c->carried.assign(count, 0);
   for (size_t i = 0; i < count; ++i) {
     const TreeEntry& entry = New(*c, i);
     bool inherited =
-        entry.parent >= 0 && !StartsWithFullStop(entry) && c->carried[static_cast<size_t>(entry.parent)];
-    c->emitted[i] = !inherited && (c->freshAbove[i] || (entry.directory ? c->whole[i] : c->changed[i]));
-    c->carried[i] = c->emitted[i] || inherited;
+        entry.parent >= 0 && !StartsWithFullStop(entry) && reached[static_cast<size_t>(entry.parent)];
+    bool brings = c->freshAbove[i] || (!entry.directory && c->changed[i]);
+    c->emitted[i] = !inherited && (brings || (entry.directory && c->whole[i]));
+    c->carried[i] = c->emitted[i] || (inherited && brings);
+    reached[i] = inherited || (c->emitted[i] && entry.directory);
   }
 }
 
@@ -164,7 +162,9 @@ bool KeepsDatabase(const Comparison& c, std::string* reason) {
     }
   }
   for (size_t i = 0; i < c.newTree.entries.size(); ++i) {
-    if (c.carried[i] && InDatabase(New(c, i))) {
+    // A directory's line brings nothing of its own but what is carried below it.
+    bool own = !New(c, i).directory || c.freshAbove[i];
+    if (c.carried[i] && own && InDatabase(New(c, i))) {
       return Refuse(
           reason, Utf8(Written(New(c, i))) +
                       " would replace the panels' database; pass --delete-database to let the package do it");
@@ -297,7 +297,7 @@ bool IsSettingsFile(const TreeEntry& entry) {
 
 bool PlanPackage(const MakeTree& oldTree, const MakeTree& newTree, const MakeChoices& choices,
                  bool settingsDiffer, MakePlan* plan, std::string* reason) {
-  Comparison c{oldTree, newTree, choices, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+  Comparison c{oldTree, newTree, choices, {}, {}, {}, {}, {}, {}, {}, {}, {}};
   FindDeletes(&c);
   if (!FindChanges(&c, reason)) return false;
   FindWholeDirectories(&c);
