@@ -1,8 +1,9 @@
 // The runs behind preview. One real run applies the package and tells the
 // outcome and the Language.ini the panel ends with. Then, per language,
 // runs that only draw: two over a fresh device through stand-in copies (one
-// whose copies succeed, one whose copies fail) for the "Update" screen and
-// both outcomes, and one over the updated device whose application cannot
+// whose copies succeed, one whose copies fail), applying a stand-in for the
+// package's description, for the "Update" screen and both outcomes, and one
+// over the updated device whose application cannot
 // be started, for the launch screen and the "Open" text. So the package is
 // copied once, whatever the number of languages.
 #include "preview_screens.h"
@@ -21,6 +22,7 @@
 #include "profile/profile_reader.h"
 #include "platform/host/host_platform.h"
 #include "stand_in_copies.h"
+#include "stand_in_description.h"
 
 namespace nimbora {
 
@@ -142,6 +144,7 @@ struct Stage {
   const char* fontFile;
   const KeysAfter* keysAfter;
   std::string fontCache;  // kept for the runs of one preview only
+  std::optional<std::string> description;  // the stand-in for update.ini, if any
 };
 
 // The host's name for the screen it wrote as number (1: 001.png).
@@ -179,13 +182,20 @@ bool RunStage(const Stage& stage, SimulatedDevice* device, FileSystem* layer, bo
   return true;
 }
 
-// A run over a fresh device whose copies are stand-ins.
+// A run over a fresh device whose copies are stand-ins, and whose package
+// description too when there is a stand-in for it.
 bool RunStandInStage(const PreviewArguments& arguments, const Stage& stage, bool copiesFail,
                      std::set<ScreenKind> wanted, std::vector<StageScreen>* screens, std::string* error) {
   SimulatedDevice device;
   if (!OpenSimulatedDevice(arguments.device, &device, error)) return false;
+  const char16_t* package = PackageDirectoryOf(arguments.device.place);
+  if (stage.description && !PlaceStandInDescription(&device, package, *stage.description)) {
+    *error = "cannot place the stand-in description";
+    CloseSimulatedDevice(&device);
+    return false;
+  }
   StandInCopies layer;
-  InitStandInCopies(&layer, &device.overlay, copiesFail, PackageDirectoryOf(arguments.device.place));
+  InitStandInCopies(&layer, &device.overlay, copiesFail, package);
   bool ran = RunStage(stage, &device, &layer.fileSystem, false, wanted, screens, error);
   CloseSimulatedDevice(&device);
   return ran;
@@ -225,10 +235,11 @@ void KeepScreens(const PreviewArguments& arguments, const Preview& preview,
 }
 
 bool PreviewLanguage(const PreviewArguments& arguments, SimulatedDevice* updated, const KeysAfter& keysAfter,
-                     const Preview& preview, LanguagePreview* language, std::string* error) {
+                     const std::optional<std::string>& description, const Preview& preview,
+                     LanguagePreview* language, std::string* error) {
   std::string work = std::string(arguments.outDir) + "/.preview-runs";
   Stage stage{language->language, work + "/launch", arguments.fontFile, &keysAfter,
-              std::string(arguments.outDir) + "/.preview-font-matches"};
+              std::string(arguments.outDir) + "/.preview-font-matches", description};
   std::vector<StageScreen> drawn;
   bool ran = RunStage(stage, updated, nullptr, true, {ScreenKind::Launch, ScreenKind::OpenFailed}, &drawn, error);
   if (ran && preview.applied) {
@@ -338,6 +349,7 @@ bool PreviewScreens(const PreviewArguments& arguments, Preview* preview, std::st
   PackageSelection selection;
   SelectPackage(&selection);
   UseFileSystem(previous);
+  const std::u16string package = PackageDirectoryOf(arguments.device.place);
   preview->applied = IsThisPackage(selection, arguments.device.place);
   if (!preview->applied) preview->notApplied = NotAppliedReason(selection, arguments.device.place);
 
@@ -347,6 +359,16 @@ bool PreviewScreens(const PreviewArguments& arguments, Preview* preview, std::st
   options.context = &watch;
   RunRecord real;
   bool ran = RunUpdaterOn(&updated, options, &real, error);
+  std::optional<std::string> description;
+  // Read on the device as it was before the run (a flash package is gone after it).
+  SimulatedDevice before;
+  ran = ran && OpenSimulatedDevice(arguments.device, &before, error);
+  if (ran) {
+    UseFileSystem(&before.overlay.fileSystem);
+    description = StandInDescription(real, package);
+    UseFileSystem(previous);
+    CloseSimulatedDevice(&before);
+  }
   for (const Observed& observed : watch.observed) {
     std::optional<ScreenKind> kind = KindOfEntry(observed.text.entry);
     if (preview->applied && (kind == ScreenKind::Success || kind == ScreenKind::Error)) preview->outcome = kind;
@@ -364,7 +386,7 @@ bool PreviewScreens(const PreviewArguments& arguments, Preview* preview, std::st
     std::error_code failure;
     fs::remove_all(std::string(arguments.outDir) + "/" + language.directory, failure);
     fs::create_directories(std::string(arguments.outDir) + "/" + language.directory, failure);
-    ran = ran && PreviewLanguage(arguments, &updated, keysAfter, *preview, &language, error);
+    ran = ran && PreviewLanguage(arguments, &updated, keysAfter, description, *preview, &language, error);
     preview->languages.push_back(language);
   }
   CloseSimulatedDevice(&updated);
