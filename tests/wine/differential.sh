@@ -10,8 +10,9 @@ wine_outcome() {
   png=$screens/$scenario.png
   outcome=none
   # The result screen waits for a key; the launch screen closes on its own.
+  # A busy machine can keep Wine from its first screen for half a minute.
   tries=0
-  while [ $tries -lt 60 ] && kill -0 "$1" 2>/dev/null; do
+  while [ $tries -lt 200 ] && kill -0 "$1" 2>/dev/null; do
     if import -window root "$png" 2>/dev/null; then
       if shows_bands "$png" message prompt; then
         pixels=$(message_pixels "$png")
