@@ -34,10 +34,6 @@ Severity SeverityNamed(const char* name) {
   return text == "error" ? Severity::Error : text == "warning" ? Severity::Warning : Severity::Note;
 }
 
-bool Same(const std::u16string& a, const std::u16string& b) {
-  return WideCompareNoCase(a.c_str(), b.c_str()) == 0;
-}
-
 std::vector<DescriptionLine> ReadDescriptionLines(FileSystem* fileSystem, const char16_t* path) {
   std::vector<DescriptionLine> lines;
   int number = 1;

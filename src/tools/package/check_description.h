@@ -56,7 +56,6 @@ void AddAt(Description* package, Severity severity, const char* code, const std:
 const char* SeverityName(Severity severity);
 Severity SeverityNamed(const char* name);
 
-bool Same(const std::u16string& a, const std::u16string& b);
 
 // The description's lines, read once.
 std::vector<DescriptionLine> ReadDescriptionLines(FileSystem* fileSystem, const char16_t* path);

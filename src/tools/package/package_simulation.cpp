@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/utf8.h"
+#include "base/wide_string.h"
 #include "control/main_window.h"
 #include "display/status_screen.h"
 #include "platform/device_locations.h"
@@ -295,6 +296,8 @@ std::u16string Wide(const std::string& text) {
 }
 
 std::string Json(const std::u16string& text) { return nlohmann::json(Utf8(text)).dump(); }
+
+bool Same(const std::u16string& a, const std::u16string& b) { return WideCompareNoCase(a.c_str(), b.c_str()) == 0; }
 
 std::string VersionText(const VersionNumber& version) {
   char16_t text[kVersionTextCapacity];

@@ -132,6 +132,8 @@ bool ReadWholeFile(FileSystem* fileSystem, const std::u16string& path, std::stri
 std::string Utf8(const std::u16string& text);
 std::u16string Wide(const std::string& text);
 std::string Json(const std::u16string& text);
+// Whether two names or values match as the device compares them (letter case ignored).
+bool Same(const std::u16string& a, const std::u16string& b);
 // Values in the text forms the panel writes them in.
 std::string VersionText(const VersionNumber& version);
 std::string TimeText(const UpdateTime& time);

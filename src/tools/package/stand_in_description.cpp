@@ -20,8 +20,6 @@ std::u16string MainValue(const std::u16string& description, const char16_t* key)
   return value;
 }
 
-bool Same(const std::u16string& a, const std::u16string& b) { return WideCompareNoCase(a.c_str(), b.c_str()) == 0; }
-
 // The path below directory (ending with "\"), or empty when it is not below it.
 std::u16string Below(const std::u16string& path, const std::u16string& directory) {
   bool below = path.size() > directory.size() &&
